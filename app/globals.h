@@ -1,0 +1,20 @@
+#pragma once
+// Process-wide objects, set once at start-up and never cleared. The MIDI
+// objects live in midi/midiconnection.h.
+
+#include <atomic>
+
+class MainWindow;
+class EditWindow;
+class MiniCore;
+class SignalWiring;
+class CommandSender;
+
+extern MainWindow* g_mainWindow;
+extern EditWindow* g_editWindow;
+extern MiniCore* g_miniCore;
+// Read by the receive callback on RtMidi's input thread while start-up sets it
+// on the GUI thread, hence atomic.
+extern std::atomic<SignalWiring*> g_wiring;
+// Null until the ports are open; the sender's operations work without it.
+extern CommandSender* g_commandSender;

@@ -1,0 +1,43 @@
+#include "app/startup.h"
+
+#include "app/globals.h"
+#include "core/minicore.h"
+#include "core/signalwiring.h"
+#include "midi/midiconnection.h"
+#include "protocol/commandsender.h"
+#include "ui/editwindow.h"
+#include "ui/mainwindow.h"
+#include "ui/midiselection.h"
+
+#include <QApplication>
+
+// These objects live until the process ends.
+void startConnected(MainWindow& mainWindow)
+{
+    g_editWindow = new EditWindow(nullptr);
+    g_miniCore = new MiniCore(g_editWindow);
+    g_wiring.store(new SignalWiring(&mainWindow, g_miniCore), std::memory_order_release);
+    g_commandSender = new CommandSender();
+}
+
+int runEditor(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    MainWindow mainWindow;
+    midiselection selection;
+    g_commandSender = nullptr;
+
+    mainWindow.show();
+    selection.show();
+    selection.exec();
+
+    if (selection.accepted) {
+        startConnected(mainWindow);
+        QApplication::exec();
+        // No more frames may reach the windows while they are torn down.
+        g_midiConnection.stopReceiving();
+    } else {
+        QCoreApplication::quit();
+    }
+    return 0;
+}

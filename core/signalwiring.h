@@ -1,0 +1,22 @@
+#pragma once
+// Ties the protocol side to the windows: connects the hub's signals to its
+// slots and carries the decoder of incoming frames, which runs on RtMidi's
+// input thread.
+
+#include <cstddef>
+
+class MainWindow;
+class MiniCore;
+
+class SignalWiring
+{
+public:
+    SignalWiring(MainWindow* mainWindow, MiniCore* hub);
+
+    // frame[0..length) runs from F0 to F7. Input thread only.
+    void decodeFrame(const unsigned char* frame, std::size_t length);
+
+private:
+    MainWindow* const mainWindow;
+    MiniCore* const hub;
+};

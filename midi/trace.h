@@ -1,0 +1,22 @@
+#pragma once
+// The console trace: one line per frame, "--> S " and the bytes of a sent
+// frame, "R " and the bytes of a received one, each byte as two upper-case hex
+// digits. Sent lines come from the GUI thread and received bytes from RtMidi's
+// input thread; each write is one stdio call, so lines may interleave but no
+// write is torn.
+
+#include <cstddef>
+#include <cstdio>
+
+namespace Trace {
+
+// Standard output unless redirected (tests read the trace back from a file).
+void setStream(std::FILE* stream);
+
+// frame[0..length) ends with F7.
+void sentFrame(const unsigned char* frame, std::size_t length);
+
+// One byte of incoming MIDI; "R " opens a frame at F0 and F7 ends the line.
+void receivedByte(unsigned char byte);
+
+}  // namespace Trace

@@ -1,0 +1,83 @@
+#pragma once
+// The frameless front panel: fourteen keys that press and release the device's
+// keys, and the LEDs and displays the device reports back. GUI thread only.
+
+#include <QIcon>
+#include <QMainWindow>
+#include <QPoint>
+
+#include <array>
+#include <memory>
+
+class QPushButton;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Texts are zero-terminated UTF-8; a null text shows as empty.
+    void displayBank(const char* text, int highlighted);
+    void displayNumber(const char* text);
+    void displayName(const char* text);
+
+    // LED index: 0-13 the keys, 14 amp B, 15 and above amp A. Negative
+    // indices are ignored.
+    void ledOn(int index);
+    void ledOff(int index);
+    void allLoopLedsOn();
+    void allLoopLedsOff();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private slots:
+    void on_pushButton_clicked();
+    void on_pushButton1_pressed();
+    void on_pushButton1_released();
+    void on_pushButton2_pressed();
+    void on_pushButton2_released();
+    void on_pushButton3_pressed();
+    void on_pushButton3_released();
+    void on_pushButton4_pressed();
+    void on_pushButton4_released();
+    void on_pushButton5_pressed();
+    void on_pushButton5_released();
+    void on_pushButton6_pressed();
+    void on_pushButton6_released();
+    void on_pushButton7_pressed();
+    void on_pushButton7_released();
+    void on_pushButton8_pressed();
+    void on_pushButton8_released();
+    void on_pushButton9_pressed();
+    void on_pushButton9_released();
+    void on_pushButton10_pressed();
+    void on_pushButton10_released();
+    void on_pushButtonSW1_pressed();
+    void on_pushButtonSW1_released();
+    void on_pushButtonSW2_pressed();
+    void on_pushButtonSW2_released();
+    void on_pushButtonMenu_pressed();
+    void on_pushButtonMenu_released();
+    void on_pushButtonTap_pressed();
+    void on_pushButtonTap_released();
+
+private:
+    void setLed(int index, bool on);
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    QIcon iconLoopOn;
+    QIcon iconSwitchOn;
+    QIcon iconOff;
+    std::array<QPushButton*, 14> keyButtons{};
+    QPoint pressOffset;
+};

@@ -1,0 +1,67 @@
+#include "ui/midiselection.h"
+
+#include "midi/midiconnection.h"
+#include "ui/messages.h"
+#include "ui_midiselection.h"
+
+#include <QTimer>
+
+midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midiselection)
+{
+    ui->setupUi(this);
+    ui->pushButtonOk->setEnabled(false);
+
+    setWindowFlags(Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::CustomizeWindowHint);
+    setWindowFlags(windowFlags() | Qt::MSWindowsFixedSizeDialogHint);
+    setModal(true);
+
+    itemChosen = -1;
+    accepted = false;
+    ui->pushButtonOk->setEnabled(false);
+
+    g_midiConnection.refreshInputPorts();
+    ui->listWidget->addItems(g_midiConnection.portNames);
+
+    const QString unavailable = g_midiConnection.unavailableReason();
+    if (!unavailable.isEmpty()) {
+        // Shown once the dialog runs, over it.
+        QTimer::singleShot(0, this, [this, unavailable] {
+            Messages::showError(this, tr("No MIDI system could be opened, so no port can be chosen.\n\n%1")
+                                          .arg(unavailable));
+        });
+    }
+}
+
+midiselection::~midiselection() = default;
+
+void midiselection::on_pushButtonOk_clicked()
+{
+    if (itemChosen < 0)
+        return;
+    const QListWidgetItem* const current = ui->listWidget->currentItem();
+    g_midiConnection.selectedPortName = current ? current->text() : QString();
+    const int index = g_midiConnection.findPort(g_midiConnection.selectedPortName);
+    QString error;
+    if (g_midiConnection.openPorts(index, error)) {
+        accepted = true;
+    } else {
+        Messages::showError(this, tr("The MIDI ports could not be opened.\n\n%1").arg(error));
+        accepted = false;
+    }
+    close();
+}
+
+void midiselection::on_listWidget_itemClicked(QListWidgetItem* /*item*/)
+{
+    const QListWidgetItem* const current = ui->listWidget->currentItem();
+    g_midiConnection.selectedPortName = current ? current->text() : QString();
+    itemChosen = 1;
+    ui->pushButtonOk->setEnabled(true);
+}
+
+void midiselection::on_pushButtonCancel_clicked()
+{
+    accepted = false;
+    close();
+}
