@@ -1,0 +1,121 @@
+// Over a real MIDI connection: the port dialog driven by clicks opens the
+// peer's ports, start-up sends its request exactly once, front-panel keys
+// reach the wire at press and at release, and incoming frames are traced.
+
+#include "app/globals.h"
+#include "app/startup.h"
+#include "core/minicore.h"
+#include "midi/midiconnection.h"
+#include "support/midipeer.h"
+#include "support/tracecapture.h"
+#include "ui/editwindow.h"
+#include "ui/mainwindow.h"
+#include "ui/midiselection.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+#include <RtMidi.h>
+
+namespace {
+const QString kPeerName = QStringLiteral("ZandoriumWireTest");
+constexpr int kSettleMs = 300;
+}  // namespace
+
+class ConnectionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void okOpensThePeersPorts();
+    void startupRequestSentOnce();
+    void keyFramesOnTheWire();
+    void incomingFramesTraced();
+
+private:
+    std::unique_ptr<MidiPeer> peer;
+    std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<TraceCapture> trace;
+};
+
+void ConnectionTest::initTestCase()
+{
+    QString error;
+    peer = MidiPeer::open(kPeerName, error);
+    if (!peer && !midiSystemRequired())
+        QSKIP(qPrintable(QStringLiteral("no MIDI system: ") + error));
+    QVERIFY2(peer, qPrintable(error));
+    trace = std::make_unique<TraceCapture>();
+    mainWindow = std::make_unique<MainWindow>();
+    mainWindow->show();
+}
+
+void ConnectionTest::okOpensThePeersPorts()
+{
+    midiselection dialog;
+    auto* const list = dialog.findChild<QListWidget*>(QStringLiteral("listWidget"));
+    auto* const ok = dialog.findChild<QPushButton*>(QStringLiteral("pushButtonOk"));
+    QTimer::singleShot(0, this, [&] {
+        // Another entry first, then the peer's: Ok opens the last one chosen.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        const auto found = list->findItems(kPeerName, Qt::MatchStartsWith);
+        QCOMPARE(found.size(), 1);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    QTimer::singleShot(10000, &dialog, &QDialog::reject);
+    dialog.exec();
+    QVERIFY(dialog.accepted);
+    QVERIFY(g_midiIn->isPortOpen());
+    QVERIFY(g_midiOut->isPortOpen());
+    QVERIFY(g_midiConnection.selectedPortName.startsWith(kPeerName));
+    QCOMPARE(trace->sentFrames(), QList<QByteArray>{});
+}
+
+void ConnectionTest::startupRequestSentOnce()
+{
+    QVERIFY(g_midiIn->isPortOpen());
+    startConnected(*mainWindow);
+    QVERIFY(g_editWindow && !g_editWindow->isVisible());
+    QVERIFY(g_miniCore && g_miniCore->parent() == g_editWindow);
+    QVERIFY(g_wiring.load());
+    QVERIFY(g_commandSender);
+
+    const QByteArray startup = hexBytes("F0 7E 10 07 02 09 4D 00 F7");
+    QVERIFY(peer->waitForMessages(1, 5000));
+    QTest::qWait(kSettleMs);
+    QCOMPARE(peer->received(), QList<QByteArray>{startup});
+    QCOMPARE(trace->lines().filter(QStringLiteral("--> S F0 7E 10 07 02 09 4D 00 F7")).size(), 1);
+}
+
+void ConnectionTest::keyFramesOnTheWire()
+{
+    QVERIFY(g_commandSender);
+    const int before = peer->received().size();
+    auto* const loop3 = mainWindow->findChild<QPushButton*>(QStringLiteral("pushButton3"));
+    const QByteArray press = hexBytes("F0 7E 10 07 02 01 02 F7");
+    const QByteArray release = hexBytes("F0 7E 10 07 02 00 02 F7");
+
+    QTest::mousePress(loop3, Qt::LeftButton);
+    QVERIFY(peer->waitForMessages(before + 1, 5000));
+    QTest::qWait(kSettleMs);
+    QCOMPARE(peer->received().mid(before), QList<QByteArray>{press});
+
+    QTest::mouseRelease(loop3, Qt::LeftButton);
+    QVERIFY(peer->waitForMessages(before + 2, 5000));
+    QTest::qWait(kSettleMs);
+    QCOMPARE(peer->received().mid(before), (QList<QByteArray>{press, release}));
+    QCOMPARE(trace->sentFrames().mid(trace->sentFrames().size() - 2), (QList<QByteArray>{press, release}));
+}
+
+void ConnectionTest::incomingFramesTraced()
+{
+    QVERIFY(g_commandSender);
+    peer->send(hexBytes("F0 7E 10 07 02 0F 02 F7"));
+    QTRY_VERIFY_WITH_TIMEOUT(trace->lines().contains(QStringLiteral("R F0 7E 10 07 02 0F 02 F7 ")), 5000);
+}
+
+QTEST_MAIN(ConnectionTest)
+#include "tst_connection.moc"
