@@ -17,6 +17,8 @@ if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1400x900x24" "$0" "$@"
 fi
 command -v xdotool >/dev/null || { echo "SKIP: xdotool is not installed"; exit $skip; }
+# The virtual X server has no GPU; without this the GL driver is loaded for nothing.
+export QT_XCB_GL_INTEGRATION=none
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -36,13 +38,13 @@ wait_for() {
     done
 }
 
-# Exit status of pid $1, waiting at most $2 seconds.
-exit_status_of() {
+# Sets status to the exit status of child $1, waiting at most $2 seconds.
+await_exit() {
     local pid=$1 seconds=$2
-    wait_for "$seconds" bash -c "! kill -0 $pid 2>/dev/null" || { kill "$pid"; echo timeout; return; }
-    local status=0
+    status=timeout
+    wait_for "$seconds" bash -c "! kill -0 $pid 2>/dev/null" || { kill "$pid"; return; }
+    status=0
     wait "$pid" || status=$?
-    echo "$status"
 }
 
 window_of() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
@@ -71,7 +73,7 @@ sleep 0.5
 import -window root "$work/port-dialog.png" 2>/dev/null || true
 dialog=$(window_of '^Dialog$')
 xdotool mousemove --window "$dialog" 67 211 click 1
-status=$(exit_status_of $editor_pid 10)
+await_exit $editor_pid 10
 [ "$status" = 0 ] || fail "Cancel ended with status $status"
 ! grep -q -- '--> S' "$work/cancel.out" || fail "a frame was sent after Cancel"
 [ ! -s "$work/peer.txt" ] || fail "the peer received something after Cancel"
@@ -109,6 +111,6 @@ grep -q -x -F -- "--> S $release" "$work/ok.out" || fail "no release line in the
 tail -n 1 "$work/peer.txt" | grep -q -x -F "$release" || fail "release is not the last frame"
 
 xdotool mousemove --window "$panel" 40 40 click 1
-status=$(exit_status_of $editor_pid 10)
+await_exit $editor_pid 10
 [ "$status" = 0 ] || fail "Exit ended with status $status"
 echo "PASS"

@@ -1,0 +1,48 @@
+# Shared by test.sh and demo.sh: installing what the build and the MIDI system
+# need on Debian 12, and a MIDI system to talk through.
+# shellcheck shell=bash
+
+readonly ZANDORIUM_PACKAGES=(
+    g++ make cmake pkg-config
+    qtbase5-dev qtbase5-dev-tools librtmidi-dev
+    jackd2
+    xvfb xauth xdotool imagemagick
+    fonts-dejavu-core fonts-crosextra-carlito
+)
+
+as_root() {
+    if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_dependencies() {
+    local missing=()
+    for package in "${ZANDORIUM_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Leaves a MIDI system running: the ALSA sequencer where the machine has one,
+# else a JACK server that is already running, else a JACK server with the
+# dummy driver started here. Sets STARTED_JACK_PID when it started one.
+STARTED_JACK_PID=
+start_midi_system() {
+    if [ -c /dev/snd/seq ] && [ -r /dev/snd/seq ]; then return 0; fi
+    if jack_wait -c 2>/dev/null | grep -qx running; then return 0; fi
+    jackd --no-realtime -d dummy -r 48000 -p 256 >"${1:-/dev/null}" 2>&1 &
+    STARTED_JACK_PID=$!
+    if ! jack_wait -w -t 15 >/dev/null 2>&1; then
+        echo "The JACK server did not start" >&2
+        return 1
+    fi
+}
+
+stop_midi_system() {
+    [ -n "$STARTED_JACK_PID" ] || return 0
+    kill "$STARTED_JACK_PID" 2>/dev/null || true
+    wait "$STARTED_JACK_PID" 2>/dev/null || true
+    STARTED_JACK_PID=
+}

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The one test command. Installs what is missing (Debian 12), configures and
+# builds, provides a MIDI system when the machine has none, and runs CTest.
+#   scripts/test.sh              build/        warnings as errors
+#   scripts/test.sh --sanitize   build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer
+#   scripts/test.sh --tsan       build-tsan/   ThreadSanitizer
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/common.sh
+
+build_dir=build
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+case "${1:-}" in
+    "") ;;
+    --sanitize)
+        build_dir=build-asan
+        options=(-DCMAKE_BUILD_TYPE=Debug -DZANDORIUM_SANITIZE=ON)
+        export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+        export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppressions=0
+        export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+        ;;
+    --tsan)
+        build_dir=build-tsan
+        options=(-DCMAKE_BUILD_TYPE=Debug -DZANDORIUM_TSAN=ON)
+        export TSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/tsan.supp halt_on_error=1 second_deadlock_stack=1"
+        ;;
+    *)
+        echo "usage: scripts/test.sh [--sanitize | --tsan]" >&2
+        exit 2
+        ;;
+esac
+
+install_dependencies
+cmake -S . -B "$build_dir" -DZANDORIUM_WERROR=ON "${options[@]}" >/dev/null
+cmake --build "$build_dir" -j "$(nproc)"
+
+mkdir -p "$build_dir/logs"
+trap stop_midi_system EXIT
+start_midi_system "$build_dir/logs/jackd.log"
+# With a MIDI system in place, a test that finds none fails instead of skipping.
+export ZANDORIUM_REQUIRE_MIDI=1
+
+status=0
+ctest --test-dir "$build_dir" --output-on-failure || status=$?
+stop_midi_system
+trap - EXIT
+exit $status
