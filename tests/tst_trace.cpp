@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+#include <thread>
+
 class TraceTest : public QObject
 {
     Q_OBJECT
@@ -17,6 +19,7 @@ private slots:
     void sendRefusesFrameWithoutEnd();
     void receiveLine_data();
     void receiveLine();
+    void sendAndReceiveFromTwoThreads();
 };
 
 void TraceTest::sendLine_data()
@@ -80,6 +83,33 @@ void TraceTest::receiveLine()
         receiveCallback(0.0, &bytes, nullptr);
     }
     QCOMPARE(trace.text(), text);
+}
+
+void TraceTest::sendAndReceiveFromTwoThreads()
+{
+    TraceCapture trace;
+    const QByteArray received = hexBytes("F0 7E 10 07 02 07 01 03 F7");
+    const QByteArray sent = hexBytes("F0 7E 10 07 02 01 05 F7");
+    constexpr int kFrames = 300;
+
+    // RtMidi calls the receive callback on its own thread while the GUI
+    // thread sends.
+    std::thread input([&] {
+        for (int i = 0; i < kFrames; ++i) {
+            std::vector<unsigned char> bytes(received.begin(), received.end());
+            receiveCallback(0.0, &bytes, nullptr);
+        }
+    });
+    for (int i = 0; i < kFrames; ++i)
+        g_midiConnection.send(reinterpret_cast<const unsigned char*>(sent.constData()), std::size_t(sent.size()));
+    input.join();
+
+    // A sent line is written whole; received bytes may wrap around it.
+    QString text = trace.text();
+    const QString sentLine = QStringLiteral("--> S F0 7E 10 07 02 01 05 F7\n");
+    QCOMPARE(text.count(sentLine), kFrames);
+    text.remove(sentLine);
+    QCOMPARE(text, QStringLiteral("R F0 7E 10 07 02 07 01 03 F7 \n").repeated(kFrames));
 }
 
 QTEST_GUILESS_MAIN(TraceTest)
