@@ -19,7 +19,6 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void layout();
     void listsInputPorts();
     void closesWithoutOpening_data();
     void closesWithoutOpening();
@@ -60,22 +59,6 @@ void MidiSelectionTest::clickPeerEntry()
     const auto found = list()->findItems(QStringLiteral("ZandoriumSelectionTest"), Qt::MatchStartsWith);
     QVERIFY(!found.isEmpty());
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(found.first()).center());
-}
-
-void MidiSelectionTest::layout()
-{
-    QCOMPARE(dialog->objectName(), QStringLiteral("midiselection"));
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("Dialog"));
-    QCOMPARE(dialog->size(), QSize(240, 237));
-    QVERIFY(dialog->isModal());
-    QVERIFY(dialog->windowFlags() & Qt::CustomizeWindowHint);
-    QVERIFY(!(dialog->windowFlags() & Qt::WindowTitleHint));
-    QCOMPARE(list()->geometry(), QRect(30, 40, 181, 151));
-    QCOMPARE(button("pushButtonCancel")->text(), QStringLiteral("Cancel"));
-    QCOMPARE(button("pushButtonOk")->text(), QStringLiteral("Ok"));
-    QVERIFY(!button("pushButtonOk")->isEnabled());
-    QCOMPARE(dialog->itemChosen, -1);
-    QVERIFY(!dialog->accepted);
 }
 
 void MidiSelectionTest::listsInputPorts()
@@ -121,6 +104,7 @@ void MidiSelectionTest::closesWithoutOpening()
 
 void MidiSelectionTest::okNeedsAChoice()
 {
+    QVERIFY(!button("pushButtonOk")->isEnabled());
     dialog->show();
     QTest::mouseClick(button("pushButtonOk"), Qt::LeftButton);
     QVERIFY(QMetaObject::invokeMethod(dialog.get(), "on_pushButtonOk_clicked"));
