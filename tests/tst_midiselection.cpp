@@ -6,6 +6,7 @@
 #include "ui/midiselection.h"
 
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -23,6 +24,7 @@ private slots:
     void closesWithoutOpening_data();
     void closesWithoutOpening();
     void okNeedsAChoice();
+    void failedOpenIsReportedAndEndsTheDialog();
 
 private:
     QListWidget* list() const { return dialog->findChild<QListWidget*>(QStringLiteral("listWidget")); }
@@ -110,6 +112,33 @@ void MidiSelectionTest::okNeedsAChoice()
     QVERIFY(QMetaObject::invokeMethod(dialog.get(), "on_pushButtonOk_clicked"));
     QVERIFY(dialog->isVisible());
     QVERIFY(!dialog->accepted);
+}
+
+void MidiSelectionTest::failedOpenIsReportedAndEndsTheDialog()
+{
+    // An entry whose port has gone: RtMidi cannot open it.
+    QListWidgetItem* const gone = list()->item(0);
+    gone->setText(QStringLiteral("a port that has gone"));
+    QString shownMessage;
+    QTimer::singleShot(0, this, [&] {
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(gone).center());
+        QTest::mouseClick(button("pushButtonOk"), Qt::LeftButton);
+    });
+    QTimer messageWatch;
+    connect(&messageWatch, &QTimer::timeout, this, [&] {
+        if (auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shownMessage = box->text();
+            box->accept();
+        }
+    });
+    messageWatch.start(20);
+    QTimer::singleShot(5000, dialog.get(), &QDialog::reject);
+    dialog->exec();
+    QVERIFY(!dialog->accepted);
+    QVERIFY(!dialog->isVisible());
+    QVERIFY2(shownMessage.contains(QLatin1String("could not be opened")), qPrintable(shownMessage));
+    // RtMidi's own words follow.
+    QVERIFY(!shownMessage.section(QLatin1String("\n\n"), 1).trimmed().isEmpty());
 }
 
 QTEST_MAIN(MidiSelectionTest)

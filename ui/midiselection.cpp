@@ -9,7 +9,6 @@
 midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midiselection)
 {
     ui->setupUi(this);
-    ui->pushButtonOk->setEnabled(false);
 
     setWindowFlags(Qt::MSWindowsFixedSizeDialogHint);
     setWindowFlags(Qt::CustomizeWindowHint);
