@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 RtMidiIn* g_midiIn = nullptr;
@@ -44,23 +45,19 @@ Port* createPort(QString& failure)
     }
     std::vector<RtMidi::Api> apis;
     RtMidi::getCompiledApi(apis);
-    Port* fallback = nullptr;
+    std::unique_ptr<Port> fallback;
     for (const RtMidi::Api api : apis) {
         try {
-            auto* port = new Port(api);
-            if (portCountOf(*port) > 0) {
-                delete fallback;
-                return port;
-            }
-            if (fallback)
-                delete port;
-            else
-                fallback = port;
+            auto port = std::make_unique<Port>(api);
+            if (portCountOf(*port) > 0)
+                return port.release();
+            if (!fallback)
+                fallback = std::move(port);
         } catch (const RtMidiError& error) {
             failure = messageOf(error);
         }
     }
-    return fallback;
+    return fallback.release();
 }
 
 template <class Port>
