@@ -2,6 +2,8 @@
 // The frameless front panel: fourteen keys that press and release the device's
 // keys, and the LEDs and displays the device reports back. GUI thread only.
 
+#include "protocol/protocol.h"
+
 #include <QIcon>
 #include <QMainWindow>
 #include <QPoint>
@@ -78,6 +80,6 @@ private:
     QIcon iconLoopOn;
     QIcon iconSwitchOn;
     QIcon iconOff;
-    std::array<QPushButton*, 14> keyButtons{};
+    std::array<QPushButton*, Protocol::kKeyCount> keyButtons{};
     QPoint pressOffset;
 };

@@ -34,12 +34,17 @@ midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midi
 
 midiselection::~midiselection() = default;
 
+QString midiselection::currentPortName() const
+{
+    const QListWidgetItem* const current = ui->listWidget->currentItem();
+    return current ? current->text() : QString();
+}
+
 void midiselection::on_pushButtonOk_clicked()
 {
     if (itemChosen < 0)
         return;
-    const QListWidgetItem* const current = ui->listWidget->currentItem();
-    g_midiConnection.selectedPortName = current ? current->text() : QString();
+    g_midiConnection.selectedPortName = currentPortName();
     const int index = g_midiConnection.findPort(g_midiConnection.selectedPortName);
     QString error;
     if (g_midiConnection.openPorts(index, error)) {
@@ -53,8 +58,7 @@ void midiselection::on_pushButtonOk_clicked()
 
 void midiselection::on_listWidget_itemClicked(QListWidgetItem* /*item*/)
 {
-    const QListWidgetItem* const current = ui->listWidget->currentItem();
-    g_midiConnection.selectedPortName = current ? current->text() : QString();
+    g_midiConnection.selectedPortName = currentPortName();
     itemChosen = 1;
     ui->pushButtonOk->setEnabled(true);
 }

@@ -29,5 +29,7 @@ private slots:
     void on_pushButtonCancel_clicked();
 
 private:
+    QString currentPortName() const;
+
     std::unique_ptr<Ui::midiselection> ui;
 };

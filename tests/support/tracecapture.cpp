@@ -2,8 +2,6 @@
 
 #include "midi/trace.h"
 
-#include <unistd.h>
-
 TraceCapture::TraceCapture() : file_(std::tmpfile())
 {
     Trace::setStream(file_);
@@ -41,14 +39,6 @@ QList<QByteArray> TraceCapture::sentFrames() const
             frames.append(hexBytes(line.mid(prefix.size()).toLatin1().constData()));
     }
     return frames;
-}
-
-void TraceCapture::clear()
-{
-    std::fflush(file_);
-    if (ftruncate(fileno(file_), 0) != 0)
-        qFatal("cannot empty the trace file");
-    std::rewind(file_);
 }
 
 QByteArray hexBytes(const char* hex)

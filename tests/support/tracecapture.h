@@ -19,7 +19,6 @@ public:
     QStringList lines() const;
     // The bytes of every "--> S " line, in order.
     QList<QByteArray> sentFrames() const;
-    void clear();
 
 private:
     std::FILE* file_;
