@@ -1,7 +1,286 @@
 #include "core/minicore.h"
 
+#include "app/globals.h"
 #include "ui/editwindow.h"
+#include "ui/mainwindow.h"
+#include "ui/messages.h"
+#include "ui_editwindow.h"
+
+#include <QSignalBlocker>
+
+namespace {
+
+// Report categories of openSignalChangePedal: the command codes that carry them.
+constexpr int kCategoryValue = static_cast<int>(Protocol::Command::PedalValue);
+constexpr int kCategoryMax = static_cast<int>(Protocol::Command::PedalMax);
+constexpr int kCategoryMin = static_cast<int>(Protocol::Command::PedalMin);
+constexpr int kCategorySwitch = static_cast<int>(Protocol::Command::PedalSwitch);
+
+struct PedalWidgets
+{
+    QSlider* value;
+    QSlider* min;
+    QSlider* max;
+    QCheckBox* onOff;
+    QSpinBox* cc;
+};
+
+PedalWidgets pedalWidgets(const Ui::EditWindow& form, int pedal)
+{
+    if (pedal == 0)
+        return {form.sliderPedal1Val, form.sliderPedal1Min, form.sliderPedal1Max, form.checkBoxPedal1OnOff,
+                form.spinBoxPedal1MIDIcc};
+    return {form.sliderPedal2Val, form.sliderPedal2Min, form.sliderPedal2Max, form.checkBoxPedal2OnOff,
+            form.spinBoxPedal2MIDIcc};
+}
+
+bool isPedal(int pedal)
+{
+    return pedal >= 0 && pedal < MiniCore::kPedalCount;
+}
+
+// The CC spin box sends on every change, so it is set with its signals blocked.
+void showPedalSwitch(const PedalWidgets& widgets, const PedalRecord& record)
+{
+    widgets.onOff->setChecked(record.onOff != 0);
+    const QSignalBlocker blocker(widgets.cc);
+    widgets.cc->setValue(record.cc);
+}
+
+}  // namespace
 
 MiniCore::MiniCore(EditWindow* window) : QObject(window), editWindow(window)
 {
+}
+
+void MiniCore::openSlotEditWindow(int value)
+{
+    if (value != 1) {
+        editWindow->close();
+        return;
+    }
+    // A second request while the editor runs must not nest another loop.
+    if (editWindow->isVisible()) {
+        editWindow->raise();
+        editWindow->activateWindow();
+        return;
+    }
+    editWindow->show();
+    editWindow->exec();
+}
+
+void MiniCore::openSlotChangePedal(int PedalNum, int category)
+{
+    if (!isPedal(PedalNum))
+        return;
+    const PedalWidgets widgets = pedalWidgets(editWindow->widgets(), PedalNum);
+    const PedalRecord& record = pedals[PedalNum];
+    switch (category) {
+    case kCategoryValue:
+        widgets.value->setValue(record.value);
+        break;
+    case kCategoryMax:
+        widgets.max->setValue(record.max);
+        break;
+    case kCategoryMin:
+        widgets.min->setValue(record.min);
+        break;
+    case kCategorySwitch:
+        showPedalSwitch(widgets, record);
+        break;
+    default:
+        break;
+    }
+}
+
+void MiniCore::openSlotChangeAmp(int AmpType)
+{
+    const Ui::EditWindow& form = editWindow->widgets();
+    QRadioButton* const buttons[] = {form.radioButtonA, form.radioButtonB, form.radioButtonAB};
+    if (AmpType < 0 || AmpType >= static_cast<int>(std::size(buttons)))
+        return;
+    // The three share one group box, so only the checked one needs setting.
+    buttons[AmpType]->setChecked(true);
+}
+
+void MiniCore::openSlotBuffer2OnOff(int OnOff)
+{
+    editWindow->widgets().checkBoxBuffer2->setChecked(OnOff == 1);
+}
+
+void MiniCore::openSlotSwitch3OnOff(int OnOff)
+{
+    editWindow->widgets().checkBoxSwitch3->setChecked(OnOff == 1);
+}
+
+void MiniCore::openSlotButtonMode(int ButtonMode)
+{
+    const Ui::EditWindow& form = editWindow->widgets();
+    form.radioButtonLatch->setChecked(ButtonMode == 0);
+    form.radioButton250->setChecked(ButtonMode == 1);
+    form.radioButton500->setChecked(ButtonMode == 2);
+    form.radioButton1000->setChecked(ButtonMode == 3);
+}
+
+void MiniCore::openSlotMIDIThru(int OnOff)
+{
+    editWindow->widgets().checkBoxMIDIThru->setChecked(OnOff == 1);
+}
+
+void MiniCore::openSlotMIDITxRx(int MIDIchannel)
+{
+    editWindow->widgets().comboBoxMIDIch->setCurrentIndex(MIDIchannel);
+}
+
+void MiniCore::openSlotMIDIchPC(int MIDIchannel)
+{
+    editWindow->widgets().comboBoxMIDIchPC->setCurrentIndex(MIDIchannel);
+}
+
+void MiniCore::openSlotPCnum(int PcNum)
+{
+    editWindow->widgets().spinBoxPcTx->setValue(PcNum + 1);
+}
+
+void MiniCore::openSlotTAPNoteCc(int NoteCC)
+{
+    const Ui::EditWindow& form = editWindow->widgets();
+    form.radioButtonCC->setChecked(NoteCC == 0);
+    form.radioButtonNOTE->setChecked(NoteCC == 1);
+}
+
+void MiniCore::openSlotTAPNota(int Nota)
+{
+    editWindow->widgets().spinBoxTAPNota->setValue(Nota);
+}
+
+void MiniCore::openSlotTAPCC(int CC)
+{
+    editWindow->widgets().spinBoxTAPCC->setValue(CC);
+}
+
+void MiniCore::openSlotTAPMidi(int MIDIch)
+{
+    editWindow->widgets().comboBoxTAPMIDIch->setCurrentIndex(MIDIch);
+}
+
+void MiniCore::openOpenMemorySelectWindow(int /*b*/)
+{
+    // The memory select dialog is not part of the program yet.
+}
+
+void MiniCore::openSlotSetBank(int Bank, int /*from*/)
+{
+    editWindow->showBank(Bank);
+}
+
+void MiniCore::openSlotSetNumber(int Number, int /*from*/)
+{
+    editWindow->showNumber(Number);
+}
+
+void MiniCore::openSlotSetName()
+{
+    TextField<kMemoryNameCapacity> name = memoryName.get();
+    editWindow->widgets().plainTextEditNome->setPlainText(QString::fromUtf8(name.data()));
+    emit SignalDisplayName(name.data());
+}
+
+void MiniCore::openSlotcloseMemorySelect(int /*ok*/)
+{
+    // Acts only on an open memory select dialog, and there is none yet.
+}
+
+void MiniCore::openSlotSetBankWrite(int /*Bank*/)
+{
+    // Acts only on an open memory select dialog, and there is none yet.
+}
+
+void MiniCore::openSlotSetNumberWrite(int /*Number*/)
+{
+    // Acts only on an open memory select dialog, and there is none yet.
+}
+
+void MiniCore::OpenSlotPleaseWait(int /*n*/, int OpenClose)
+{
+    if (OpenClose == 0)
+        editWindow->widgets().groupBoxPleaseWait->hide();
+}
+
+void MiniCore::openSlotSetVersion()
+{
+    const Ui::EditWindow& form = editWindow->widgets();
+    form.labelFirmwareVer->setText(QStringLiteral("Firmware version ") + firmwareVersionString.get());
+    form.labelDataVer->setText(QStringLiteral("Data version ") + dataVersionString.get());
+}
+
+void MiniCore::openSlotTExtDialogOk()
+{
+    Messages::showError(nullptr, dialogText);
+}
+
+void MiniCore::openSlotSetEffectStatus()
+{
+    editWindow->showEffectStatus();
+}
+
+void MiniCore::openSlotProgressBarPleaseWait(int p)
+{
+    editWindow->widgets().progressBarPleaseWait->setValue(p);
+}
+
+void MiniCore::openSlotSetDevName()
+{
+    editWindow->widgets().plainTextEditDeviceName->setPlainText(QString::fromUtf8(deviceName.get().data()));
+}
+
+void MiniCore::openSlotWirelessOnOff(int OnOff)
+{
+    editWindow->widgets().checkBoxWirelessOnOff->setChecked(OnOff != 0);
+}
+
+void MiniCore::openSlotExtPCMIDIch(int MIDIch)
+{
+    editWindow->widgets().comboBoxExtendedPCMIDIch->setCurrentIndex(MIDIch);
+}
+
+void MiniCore::openSlotComplete()
+{
+    editWindow->showDone();
+}
+
+void MiniCore::openSlotSetCheckedCC(int PedNum)
+{
+    if (!isPedal(PedNum))
+        return;
+    showPedalSwitch(pedalWidgets(editWindow->widgets(), PedNum), pedals[PedNum]);
+}
+
+void MiniCore::openSlotSetAnalogVal(int PedNUm)
+{
+    if (!isPedal(PedNUm))
+        return;
+    const PedalWidgets widgets = pedalWidgets(editWindow->widgets(), PedNUm);
+    const PedalRecord& record = pedals[PedNUm];
+    widgets.value->setValue(record.value);
+    widgets.min->setValue(record.min);
+    widgets.max->setValue(record.max);
+}
+
+void MiniCore::SlotDisplayBank(char* b, int nr)
+{
+    if (g_mainWindow)
+        g_mainWindow->displayBank(b, nr);
+}
+
+void MiniCore::SlotDisplayNumber(char* b)
+{
+    if (g_mainWindow)
+        g_mainWindow->displayNumber(b);
+}
+
+void MiniCore::SlotDisplayName(char* b)
+{
+    if (g_mainWindow)
+        g_mainWindow->displayName(b);
 }

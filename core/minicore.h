@@ -1,10 +1,19 @@
 #pragma once
 // The hub between the device protocol and the windows: it mirrors the device's
 // state and carries each reported change, as a signal, to the windows.
-// Lives on the GUI thread; the decoder on RtMidi's input thread raises its
-// signals, which reach the slots queued.
+// Lives on the GUI thread. The decoder on RtMidi's input thread stores a field
+// and then raises its signal, which reaches the slot queued; every field that
+// both threads touch is atomic or guarded by a lock.
+
+#include "backup/version.h"
+#include "core/hubfields.h"
+#include "protocol/protocol.h"
 
 #include <QObject>
+#include <QString>
+
+#include <array>
+#include <atomic>
 
 class EditWindow;
 
@@ -13,12 +22,121 @@ class MiniCore : public QObject
     Q_OBJECT
 
 public:
+    static constexpr std::size_t kMemoryNameCapacity = 40;
+    static constexpr std::size_t kDeviceNameCapacity = 20;
+    static constexpr std::size_t kVersionTextCapacity = 100;
+    static constexpr int kPedalCount = 2;
+
     explicit MiniCore(EditWindow* editWindow);
 
     EditWindow* const editWindow;
 
+    std::array<PedalRecord, kPedalCount> pedals;
+    // Last set by the editor only.
+    int ampType = 0;
+    int buffer2OnOff = 0;
+    int switch3OnOff = 0;
+    int buttonMode = 0;
+    int midiThru = 0;
+    // Channels in the form the editor's lists show: 0 "Off", k channel k.
+    std::atomic<int> midiChannel{0};
+    std::atomic<int> pcMidiChannel{0};
+    std::atomic<int> pcNumber{1};  // as shown, 1-128
+    std::atomic<int> tapMidiChannel{0};
+    std::atomic<int> tapNoteCc{0};  // 0 CC, 1 note
+    std::atomic<int> tapNote{0};
+    std::atomic<int> tapCc{0};
     // -1 until the device reports its current memory.
-    int bank = -1;
-    int number = -1;
-    int memoryIndex = -1;
+    std::atomic<int> bank{-1};
+    std::atomic<int> number{-1};
+    std::atomic<int> memoryIndex{-1};
+    Guarded<TextField<kMemoryNameCapacity>> memoryName;
+    Guarded<TextField<kVersionTextCapacity>> firmwareVersionText;
+    Guarded<TextField<kVersionTextCapacity>> dataVersionText;
+    Guarded<VersionNumbers> firmwareVersion;
+    Guarded<VersionNumbers> dataVersion;
+    Guarded<QString> dataVersionString;
+    Guarded<QString> firmwareVersionString;
+    QString dialogText;  // GUI thread only
+    // Set by the device's acknowledgement, polled and cleared by a restore.
+    std::atomic<int> restoreAck{0};
+    std::array<std::atomic<int>, Protocol::kEffectCount> effectStatus{};
+    Guarded<TextField<kDeviceNameCapacity>> deviceName;
+    int wirelessOnOff = 0;
+    std::atomic<int> extPcMidiChannel{0};
+
+signals:
+    void openSignalEditWindow(int OpenClose);
+    void openSignalChangePedal(int PedalNum, int category);
+    void openSignalChangeAmp(int AmpType);
+    void openSignalBuffer2OnOff(int OnOff);
+    void openSignalSwitch3OnOff(int OnOff);
+    void openSignalButtonMode(int ButtonMode);
+    void openSignalMIDIThru(int OnOff);
+    void openSignalMIDITxRx(int MIDIchannel);
+    void openSignalMIDIchPC(int MIDIchannel);
+    void openSignalPCnum(int PcNum);
+    void openSignalTAPNoteCc(int NoteCC);
+    void openSignalTAPNota(int Nota);
+    void openSignalTAPCC(int CC);
+    void openSignalTAPMidi(int MIDIch);
+    void openSignalOpenMemorySelectWindow(int b);
+    void openSignalSetBank(int Bank, int from);
+    void openSignalSetNumber(int Number, int from);
+    void openSignalSetName();
+    void openSignalcloseMemorySelect(int ok);
+    void openSignalSetBankWrite(int Bank);
+    void openSignalSetNumberWrite(int Number);
+    void OpenSignalPleaseWait(int n, int OpenClose);
+    void openSignalSetVersion();
+    void openSignaleTExtDialogOk();
+    void openSignalSetEffectStatus();
+    void openSignalProgressBarPleaseWait(int p);
+    void openSignalSetDevName();
+    void openSignalWirelessOnOff(int OnOff);
+    void openSignalExtPCMIDIch(int MIDIch);
+    void openSignalComplete();
+    void openSignalSetCheckedCC(int PedNum);
+    void openSignalSetAnalogVal(int PedNum);
+    // The text lives only during the emission: GUI thread only, never queued.
+    void SignalDisplayBank(char* b, int nr);
+    void SignalDisplayNumber(char* b);
+    void SignalDisplayName(char* n);
+
+public slots:
+    void openSlotEditWindow(int value);
+    void openSlotChangePedal(int PedalNum, int category);
+    void openSlotChangeAmp(int AmpType);
+    void openSlotBuffer2OnOff(int OnOff);
+    void openSlotSwitch3OnOff(int OnOff);
+    void openSlotButtonMode(int ButtonMode);
+    void openSlotMIDIThru(int OnOff);
+    void openSlotMIDITxRx(int MIDIchannel);
+    void openSlotMIDIchPC(int MIDIchannel);
+    void openSlotPCnum(int PcNum);
+    void openSlotTAPNoteCc(int NoteCC);
+    void openSlotTAPNota(int Nota);
+    void openSlotTAPCC(int CC);
+    void openSlotTAPMidi(int MIDIch);
+    void openOpenMemorySelectWindow(int b);
+    void openSlotSetBank(int Bank, int from);
+    void openSlotSetNumber(int Number, int from);
+    void openSlotSetName();
+    void openSlotcloseMemorySelect(int ok);
+    void openSlotSetBankWrite(int Bank);
+    void openSlotSetNumberWrite(int Number);
+    void OpenSlotPleaseWait(int n, int OpenClose);
+    void openSlotSetVersion();
+    void openSlotTExtDialogOk();
+    void openSlotSetEffectStatus();
+    void openSlotProgressBarPleaseWait(int p);
+    void openSlotSetDevName();
+    void openSlotWirelessOnOff(int OnOff);
+    void openSlotExtPCMIDIch(int MIDIch);
+    void openSlotComplete();
+    void openSlotSetCheckedCC(int PedNum);
+    void openSlotSetAnalogVal(int PedNUm);
+    void SlotDisplayBank(char* b, int nr);
+    void SlotDisplayNumber(char* b);
+    void SlotDisplayName(char* b);
 };

@@ -13,10 +13,13 @@ class SignalWiring
 public:
     SignalWiring(MainWindow* mainWindow, MiniCore* hub);
 
-    // frame[0..length) runs from F0 to F7. Input thread only.
+    // frame[0..length) runs from F0 to F7. Input thread only: it stores into
+    // the hub and raises its signals, and hands LED changes to the GUI thread.
     void decodeFrame(const unsigned char* frame, std::size_t length);
 
 private:
+    void connectHub();
+
     MainWindow* const mainWindow;
     MiniCore* const hub;
 };

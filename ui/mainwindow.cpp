@@ -4,6 +4,7 @@
 #include "protocol/commandsender.h"
 #include "protocol/protocol.h"
 #include "resources/artwork.h"
+#include "ui/displaystyle.h"
 #include "ui/dragbar.h"
 #include "ui_mainwindow.h"
 
@@ -11,9 +12,6 @@
 #include <QMouseEvent>
 
 namespace {
-
-const char* const kDisplayStyleDark = "background-color: rgb(55, 55, 55);\ncolor: rgb(255, 255, 255);";
-const char* const kDisplayStyleLight = "background-color: rgb(200, 200, 200);\ncolor: rgb(0, 0, 0);";
 
 QString fromDeviceText(const char* text)
 {
@@ -55,7 +53,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::displayBank(const char* text, int highlighted)
 {
-    ui->labelBank->setStyleSheet(highlighted ? kDisplayStyleLight : kDisplayStyleDark);
+    ui->labelBank->setStyleSheet(highlighted ? DisplayStyle::kLight : DisplayStyle::kDark);
     ui->labelBank->setText(fromDeviceText(text));
 }
 
