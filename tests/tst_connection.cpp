@@ -1,18 +1,20 @@
 // Over a real MIDI connection: the port dialog driven by clicks opens the
 // peer's ports, start-up builds the rest of the program and sends its request
-// exactly once, and incoming frames are traced. (Front-panel keys on the wire
+// exactly once, and the device's reports light the front panel. (Front-panel keys on the wire
 // are checked on the real program, in e2e/editor_e2e.sh.)
 
 #include "app/globals.h"
 #include "app/startup.h"
 #include "core/minicore.h"
 #include "midi/midiconnection.h"
+#include "resources/artwork.h"
 #include "support/midipeer.h"
 #include "support/tracecapture.h"
 #include "ui/editwindow.h"
 #include "ui/mainwindow.h"
 #include "ui/midiselection.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
@@ -32,7 +34,7 @@ private slots:
     void initTestCase();
     void okOpensThePeersPorts();
     void startupRequestSentOnce();
-    void incomingFramesTraced();
+    void reportsReachTheFrontPanel();
 
 private:
     std::unique_ptr<MidiPeer> peer;
@@ -90,11 +92,26 @@ void ConnectionTest::startupRequestSentOnce()
     QCOMPARE(trace->lines().filter(QStringLiteral("--> S F0 7E 10 07 02 09 4D 00 F7")).size(), 1);
 }
 
-void ConnectionTest::incomingFramesTraced()
+void ConnectionTest::reportsReachTheFrontPanel()
 {
     QVERIFY(g_commandSender);
-    peer->send(hexBytes("F0 7E 10 07 02 0F 02 F7"));
-    QTRY_VERIFY_WITH_TIMEOUT(trace->lines().contains(QStringLiteral("R F0 7E 10 07 02 0F 02 F7 ")), 5000);
+    const QStringList frames = {QStringLiteral("F0 7E 10 07 02 07 01 03 F7"),
+                                QStringLiteral("F0 7E 10 07 02 17 1B F7"),
+                                QStringLiteral("F0 7E 10 07 02 18 04 F7"),
+                                QStringLiteral("F0 7E 10 07 02 0A 05 43 6C 65 61 6E F7")};
+    for (const QString& frame : frames)
+        peer->send(hexBytes(frame.toLatin1().constData()));
+
+    auto* const name = mainWindow->findChild<QLabel*>(QStringLiteral("labelName"));
+    QTRY_COMPARE_WITH_TIMEOUT(name->text(), QStringLiteral("Clean"), 5000);
+    QCOMPARE(mainWindow->findChild<QLabel*>(QStringLiteral("labelBank"))->text(), QStringLiteral("B"));
+    QCOMPARE(mainWindow->findChild<QLabel*>(QStringLiteral("labelNumber"))->text(), QStringLiteral("5"));
+    const auto* const loop4 = mainWindow->findChild<QPushButton*>(QStringLiteral("pushButton4"));
+    QCOMPARE(loop4->icon().pixmap(60, 60).toImage(), QIcon(Artwork::kSwitchOnRed).pixmap(60, 60).toImage());
+
+    const QStringList lines = trace->lines();
+    for (const QString& frame : frames)
+        QCOMPARE(lines.count(QStringLiteral("R ") + frame + QLatin1Char(' ')), 1);
 }
 
 QTEST_MAIN(ConnectionTest)
