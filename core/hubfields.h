@@ -2,13 +2,11 @@
 // Field types of the hub that cross threads: the decoder writes them on
 // RtMidi's input thread, the windows read them on the GUI thread.
 
-#include <QMutex>
-#include <QMutexLocker>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <mutex>
 
 struct PedalRecord
 {
@@ -19,25 +17,27 @@ struct PedalRecord
     std::atomic<int> cc{0};
 };
 
-// A value that is written and read whole, under its own lock.
+// A value that is written and read whole, under its own lock. A standard
+// mutex rather than QMutex: its locking is visible to ThreadSanitizer, whose
+// runtime cannot see into Qt's uninstrumented library.
 template <class T>
 class Guarded
 {
 public:
     void set(const T& value)
     {
-        const QMutexLocker lock(&mutex_);
+        const std::lock_guard<std::mutex> lock(mutex_);
         value_ = value;
     }
 
     T get() const
     {
-        const QMutexLocker lock(&mutex_);
+        const std::lock_guard<std::mutex> lock(mutex_);
         return value_;
     }
 
 private:
-    mutable QMutex mutex_;
+    mutable std::mutex mutex_;
     T value_{};
 };
 

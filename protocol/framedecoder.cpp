@@ -252,23 +252,18 @@ void FrameDecoder::decodePedalLimit(const FrameReader& reader) const
 }
 
 // The front panel's widgets belong to the GUI thread: the change is queued
-// there, behind every change decoded before it.
+// there, behind every change decoded before it. Invoked by name, so the
+// arguments are copied by the event queue itself.
 void FrameDecoder::decodeLed(const FrameReader& reader) const
 {
     if (!reader.contains(kArg0, 2) || !mainWindow_)
         return;
     const bool on = reader.byte(kArg0) != 0;
     const int led = reader.byte(kArg1);
-    MainWindow* const window = mainWindow_;
-    QMetaObject::invokeMethod(
-        window,
-        [window, on, led] {
-            if (led == Protocol::kAllLoopLeds)
-                on ? window->allLoopLedsOn() : window->allLoopLedsOff();
-            else
-                on ? window->ledOn(led) : window->ledOff(led);
-        },
-        Qt::AutoConnection);
+    if (led == Protocol::kAllLoopLeds)
+        QMetaObject::invokeMethod(mainWindow_, on ? "allLoopLedsOn" : "allLoopLedsOff", Qt::AutoConnection);
+    else
+        QMetaObject::invokeMethod(mainWindow_, on ? "ledOn" : "ledOff", Qt::AutoConnection, Q_ARG(int, led));
 }
 
 void FrameDecoder::decodeVersions(const FrameReader& reader) const

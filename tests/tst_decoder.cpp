@@ -78,6 +78,7 @@ private slots:
     void pedalSwitchNotEchoed();
     void hubSlots();
     void queuedFromInputThread();
+    void concurrentDelivery();
 
 private:
     QObject* editorChild(const QString& name) const
@@ -419,6 +420,26 @@ void DecoderTest::queuedFromInputThread()
         const auto* const button = harness->mainWindow().findChild<QPushButton*>(QStringLiteral("pushButton%1").arg(key));
         QCOMPARE(iconImage(button), key == 5 ? off : red);
     }
+}
+
+// While the GUI thread keeps processing, as it does in the program.
+void DecoderTest::concurrentDelivery()
+{
+    constexpr int kRounds = 200;
+    std::thread input([] {
+        for (int round = 0; round < kRounds; ++round) {
+            HubHarness::deliver(deviceFrame(round % 2 ? "07 01 03" : "07 00 03"));
+            HubHarness::deliver(deviceFrame(round % 2 ? "0E 05" : "0E 02"));
+            HubHarness::deliver(deviceFrame("0A 04 4C 65 61 64"));
+            HubHarness::deliver(deviceFrame("22 00 00 00 05 31 2E 32 2E 33 00 00 00 05 32 2E 30 2E 31"));
+        }
+        HubHarness::deliver(deviceFrame("28"));
+    });
+    auto* const done = qobject_cast<QWidget*>(editorChild("labelDone"));
+    QTRY_VERIFY_WITH_TIMEOUT(!done->isHidden(), 10000);
+    input.join();
+    QCOMPARE(editorChild("comboBoxMIDIch")->property("currentIndex").toInt(), 6);
+    QCOMPARE(editorChild("labelDataVer")->property("text").toString(), QStringLiteral("Data version 2.0.1"));
 }
 
 QTEST_MAIN(DecoderTest)

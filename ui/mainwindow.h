@@ -31,11 +31,12 @@ public:
     void displayName(const char* text);
 
     // LED index: 0-13 the keys, 14 amp B, 15 and above amp A. Negative
-    // indices are ignored.
-    void ledOn(int index);
-    void ledOff(int index);
-    void allLoopLedsOn();
-    void allLoopLedsOff();
+    // indices are ignored. Invokable, so the decoder can queue them from the
+    // MIDI input thread.
+    Q_INVOKABLE void ledOn(int index);
+    Q_INVOKABLE void ledOff(int index);
+    Q_INVOKABLE void allLoopLedsOn();
+    Q_INVOKABLE void allLoopLedsOff();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
