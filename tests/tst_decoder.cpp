@@ -79,6 +79,7 @@ private slots:
     void hubSlots();
     void queuedFromInputThread();
     void concurrentDelivery();
+    void editorKeepsUpdatingWhileModal();
 
 private:
     QObject* editorChild(const QString& name) const
@@ -440,6 +441,30 @@ void DecoderTest::concurrentDelivery()
     input.join();
     QCOMPARE(editorChild("comboBoxMIDIch")->property("currentIndex").toInt(), 6);
     QCOMPARE(editorChild("labelDataVer")->property("text").toString(), QStringLiteral("Data version 2.0.1"));
+}
+
+void DecoderTest::editorKeepsUpdatingWhileModal()
+{
+    EditWindow& editor = harness->editWindow();
+    bool openAndModal = false;
+    bool updatedWhileOpen = false;
+    // Fires inside the editor's own event loop.
+    QTimer::singleShot(100, this, [&] {
+        openAndModal = editor.isVisible() && editor.isModal();
+        std::thread([] { HubHarness::deliver(deviceFrame("0F 02")); }).join();
+        QCoreApplication::processEvents();
+        updatedWhileOpen = editorChild("radioButtonAB")->property("checked").toBool();
+        // A second request while it runs must not start another loop.
+        std::thread([] { HubHarness::deliver(deviceFrame("08 01")); }).join();
+        QCoreApplication::processEvents();
+        editor.close();
+    });
+    std::thread([] { HubHarness::deliver(deviceFrame("08 01")); }).join();
+    QCoreApplication::processEvents();
+
+    QVERIFY(openAndModal);
+    QVERIFY(updatedWhileOpen);
+    QVERIFY(!editor.isVisible());
 }
 
 QTEST_MAIN(DecoderTest)
