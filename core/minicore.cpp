@@ -34,11 +34,6 @@ PedalWidgets pedalWidgets(const Ui::EditWindow& form, int pedal)
             form.spinBoxPedal2MIDIcc};
 }
 
-bool isPedal(int pedal)
-{
-    return pedal >= 0 && pedal < MiniCore::kPedalCount;
-}
-
 // The CC spin box sends on every change, so it is set with its signals blocked.
 void showPedalSwitch(const PedalWidgets& widgets, const PedalRecord& record)
 {
@@ -71,7 +66,7 @@ void MiniCore::openSlotEditWindow(int value)
 
 void MiniCore::openSlotChangePedal(int PedalNum, int category)
 {
-    if (!isPedal(PedalNum))
+    if (!Protocol::isPedalIndex(PedalNum))
         return;
     const PedalWidgets widgets = pedalWidgets(editWindow->widgets(), PedalNum);
     const PedalRecord& record = pedals[PedalNum];
@@ -251,14 +246,14 @@ void MiniCore::openSlotComplete()
 
 void MiniCore::openSlotSetCheckedCC(int PedNum)
 {
-    if (!isPedal(PedNum))
+    if (!Protocol::isPedalIndex(PedNum))
         return;
     showPedalSwitch(pedalWidgets(editWindow->widgets(), PedNum), pedals[PedNum]);
 }
 
 void MiniCore::openSlotSetAnalogVal(int PedNUm)
 {
-    if (!isPedal(PedNUm))
+    if (!Protocol::isPedalIndex(PedNUm))
         return;
     const PedalWidgets widgets = pedalWidgets(editWindow->widgets(), PedNUm);
     const PedalRecord& record = pedals[PedNUm];

@@ -25,13 +25,12 @@ public:
     static constexpr std::size_t kMemoryNameCapacity = 40;
     static constexpr std::size_t kDeviceNameCapacity = 20;
     static constexpr std::size_t kVersionTextCapacity = 100;
-    static constexpr int kPedalCount = 2;
 
     explicit MiniCore(EditWindow* editWindow);
 
     EditWindow* const editWindow;
 
-    std::array<PedalRecord, kPedalCount> pedals;
+    std::array<PedalRecord, Protocol::kPedalCount> pedals;
     // Last set by the editor only.
     int ampType = 0;
     int buffer2OnOff = 0;

@@ -21,11 +21,6 @@ constexpr int kEditWindowNoMemory = 0;
 constexpr int kFromDevice = 0;
 constexpr int kFromEditorState = 1;
 
-bool isPedal(int pedal)
-{
-    return pedal >= 0 && pedal < MiniCore::kPedalCount;
-}
-
 // A counted text: its length at offset, its bytes right after.
 template <std::size_t Capacity>
 bool readCountedText(const FrameReader& reader, std::size_t offset, TextField<Capacity>& text)
@@ -100,7 +95,7 @@ void FrameDecoder::decode(const unsigned char* frame, std::size_t length) const
         break;
     }
     case Command::PedalSwitch:
-        if (reader.contains(kArg0, 3) && isPedal(b6)) {
+        if (reader.contains(kArg0, 3) && Protocol::isPedalIndex(b6)) {
             PedalRecord& pedal = hub_->pedals[b6];
             pedal.onOff = reader.byte(kArg1);
             pedal.cc = reader.byte(kArg2);
@@ -233,7 +228,7 @@ void FrameDecoder::decodePedalLimit(const FrameReader& reader) const
     if (!reader.contains(kArg0, 3))
         return;
     const int pedalIndex = reader.byte(kArg0);
-    if (!isPedal(pedalIndex))
+    if (!Protocol::isPedalIndex(pedalIndex))
         return;
     PedalRecord& pedal = hub_->pedals[pedalIndex];
     const int value = reader.value14(kArg1);

@@ -78,6 +78,13 @@ constexpr int kLedAmpA = 15;  // and every index above it
 constexpr int kAllLoopLeds = 0x7F;
 
 constexpr int kEffectCount = 13;  // loops 1-10, SW1-SW3
+constexpr int kPedalCount = 2;
+
+constexpr bool isPedalIndex(int pedal)
+{
+    return pedal >= 0 && pedal < kPedalCount;
+}
+
 constexpr int kBankCount = 52;
 constexpr int kNumbersPerBank = 10;
 constexpr int kNoMemory = 16384;

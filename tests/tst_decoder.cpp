@@ -166,11 +166,6 @@ void DecoderTest::reportsReachTheEditor_data()
                                             << QVariant("Data version 2.0.1");
     QTest::newRow("version cut to 99") << versionBody(QByteArray(120, '7'), "1.0.3") << "labelFirmwareVer"
                                        << QByteArray("text") << QVariant("Firmware version " + QString(99, '7'));
-    QTest::newRow("bank 26") << QByteArray("17 1A") << "labelBank" << QByteArray("text") << QVariant("A");
-    QTest::newRow("number 9") << QByteArray("17 00 F7 F0 7E 10 07 02 18 09") << "labelNumber"
-                              << QByteArray("text") << QVariant("10");
-    QTest::newRow("no memory") << QByteArray("17 03 F7 F0 7E 10 07 02 08 00") << "labelBank" << QByteArray("text")
-                               << QVariant("S");
     QTest::newRow("frame of 300 bytes") << "0F 02 " + repeated('\0', 300 - 8) << "radioButtonAB"
                                         << QByteArray("checked") << QVariant(true);
 }
