@@ -21,6 +21,25 @@ constexpr int kEditWindowNoMemory = 0;
 constexpr int kFromDevice = 0;
 constexpr int kFromEditorState = 1;
 
+// Reports whose one argument byte is passed on as it is.
+struct Relay
+{
+    Command command;
+    void (MiniCore::*signal)(int);
+};
+constexpr Relay kRelays[] = {
+    {Command::AmpSelect, &MiniCore::openSignalChangeAmp},
+    {Command::Buffer2, &MiniCore::openSignalBuffer2OnOff},
+    {Command::Switch3, &MiniCore::openSignalSwitch3OnOff},
+    {Command::ButtonMode, &MiniCore::openSignalButtonMode},
+    {Command::MidiThru, &MiniCore::openSignalMIDIThru},
+    {Command::WriteBank, &MiniCore::openSignalSetBankWrite},
+    {Command::OpenMemorySelect, &MiniCore::openSignalOpenMemorySelectWindow},
+    {Command::CloseMemorySelect, &MiniCore::openSignalcloseMemorySelect},
+    {Command::WriteNumber, &MiniCore::openSignalSetNumberWrite},
+    {Command::Wireless, &MiniCore::openSignalWirelessOnOff},
+};
+
 // A counted text: its length at offset, its bytes right after.
 template <std::size_t Capacity>
 bool readCountedText(const FrameReader& reader, std::size_t offset, TextField<Capacity>& text)
@@ -61,7 +80,16 @@ void FrameDecoder::decode(const unsigned char* frame, std::size_t length) const
     const bool hasByte = reader.contains(kArg0, 1);
     const int b6 = hasByte ? reader.byte(kArg0) : 0;
 
-    switch (static_cast<Command>(reader.command())) {
+    const auto command = static_cast<Command>(reader.command());
+    for (const Relay& relay : kRelays) {
+        if (relay.command == command) {
+            if (hasByte)
+                emit(hub_->*relay.signal)(b6);
+            return;
+        }
+    }
+
+    switch (command) {
     case Command::PedalValue:
     case Command::PedalMax:
     case Command::PedalMin:
@@ -135,26 +163,6 @@ void FrameDecoder::decode(const unsigned char* frame, std::size_t length) const
             emit hub_->openSignalMIDITxRx(channel);
         }
         break;
-    case Command::AmpSelect:
-        if (hasByte)
-            emit hub_->openSignalChangeAmp(b6);
-        break;
-    case Command::Buffer2:
-        if (hasByte)
-            emit hub_->openSignalBuffer2OnOff(b6);
-        break;
-    case Command::Switch3:
-        if (hasByte)
-            emit hub_->openSignalSwitch3OnOff(b6);
-        break;
-    case Command::ButtonMode:
-        if (hasByte)
-            emit hub_->openSignalButtonMode(b6);
-        break;
-    case Command::MidiThru:
-        if (hasByte)
-            emit hub_->openSignalMIDIThru(b6);
-        break;
     case Command::SelectBank:
         if (hasByte)
             emit hub_->openSignalSetBank(b6, kFromDevice);
@@ -162,22 +170,6 @@ void FrameDecoder::decode(const unsigned char* frame, std::size_t length) const
     case Command::SelectNumber:
         if (hasByte)
             emit hub_->openSignalSetNumber(b6, kFromDevice);
-        break;
-    case Command::WriteBank:
-        if (hasByte)
-            emit hub_->openSignalSetBankWrite(b6);
-        break;
-    case Command::OpenMemorySelect:
-        if (hasByte)
-            emit hub_->openSignalOpenMemorySelectWindow(b6);
-        break;
-    case Command::CloseMemorySelect:
-        if (hasByte)
-            emit hub_->openSignalcloseMemorySelect(b6);
-        break;
-    case Command::WriteNumber:
-        if (hasByte)
-            emit hub_->openSignalSetNumberWrite(b6);
         break;
     case Command::VersionReply:
         decodeVersions(reader);
@@ -207,16 +199,13 @@ void FrameDecoder::decode(const unsigned char* frame, std::size_t length) const
             emit hub_->openSignalExtPCMIDIch(channel);
         }
         break;
-    case Command::Wireless:
-        if (hasByte)
-            emit hub_->openSignalWirelessOnOff(b6);
-        break;
     case Command::Complete:
         emit hub_->openSignalComplete();
         break;
     default:
-        // Codes the device does not report, and memory blocks and the end of a
-        // backup, which only matter while a backup runs: none can run yet.
+        // Relays above; codes the device does not report; and memory blocks
+        // and the end of a backup, which only matter while a backup runs:
+        // none can run yet.
         break;
     }
 }
