@@ -5,13 +5,9 @@
 
 namespace {
 
-constexpr unsigned char kFirstPrintable = 0x20;
-constexpr unsigned char kLastPrintable = 0x7E;
-constexpr unsigned char kReplacement = '_';
-
 unsigned char printable(unsigned char c)
 {
-    return (c >= kFirstPrintable && c <= kLastPrintable) ? c : kReplacement;
+    return Protocol::isPrintable(c) ? c : Protocol::kTextReplacement;
 }
 
 }  // namespace

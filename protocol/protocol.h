@@ -92,6 +92,16 @@ constexpr int kNoMemory = 16384;
 constexpr int kMaxMemoryNameLength = 30;
 constexpr int kMaxDeviceNameLength = 11;
 
+// Texts travel as printable ASCII; anything else becomes kTextReplacement.
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kLastPrintable = 0x7E;
+constexpr char kTextReplacement = '_';
+
+constexpr bool isPrintable(unsigned char c)
+{
+    return c >= kFirstPrintable && c <= kLastPrintable;
+}
+
 constexpr int kChannelCount = 16;
 constexpr unsigned char kChannelOffWire = 16;
 

@@ -1,0 +1,116 @@
+#include "simulator/devicelink.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+const char* const kPortName = "Zandorium MIDI 1";
+
+void trace(const char* prefix, const QByteArray& frame)
+{
+    std::printf("%s%s\n", prefix, frame.toHex(' ').toUpper().constData());
+    std::fflush(stdout);
+}
+
+std::vector<RtMidi::Api> candidateApis(const QString& requested, QString& error)
+{
+    if (requested.isEmpty()) {
+        std::vector<RtMidi::Api> compiled;
+        RtMidi::getCompiledApi(compiled);
+        return compiled;  // RtMidi lists ALSA before JACK
+    }
+    const RtMidi::Api api = RtMidi::getCompiledApiByName(requested.toStdString());
+    if (api == RtMidi::UNSPECIFIED)
+        error = QStringLiteral("this build has no MIDI back end called \"%1\"").arg(requested);
+    return api == RtMidi::UNSPECIFIED ? std::vector<RtMidi::Api>{} : std::vector<RtMidi::Api>{api};
+}
+
+}  // namespace
+
+DeviceLink::DeviceLink(Sim::DeviceState state, const Sim::Options& options)
+    : device_(
+        std::move(state), options, [this](const QByteArray& frame) { transmit(frame); },
+        [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); })
+{
+    clock_.start();
+    due_.setSingleShot(true);
+    connect(&due_, &QTimer::timeout, this, &DeviceLink::flush);
+    connect(this, &DeviceLink::frameArrived, this, &DeviceLink::deliver, Qt::QueuedConnection);
+}
+
+DeviceLink::~DeviceLink()
+{
+    if (in_)
+        in_->cancelCallback();
+}
+
+bool DeviceLink::open(const QString& clientName, const QString& api, QString& error)
+{
+    const std::string client = clientName.toStdString();
+    for (const RtMidi::Api candidate : candidateApis(api, error)) {
+        try {
+            auto in = std::make_unique<RtMidiIn>(candidate, client);
+            auto out = std::make_unique<RtMidiOut>(candidate, client);
+            // The unit speaks System Exclusive, which RtMidi filters by default.
+            in->ignoreTypes(false, true, true);
+            in->setCallback(&DeviceLink::onMidiIn, this);
+            in->openVirtualPort(kPortName);
+            out->openVirtualPort(kPortName);
+            in_ = std::move(in);
+            out_ = std::move(out);
+            portName_ = QStringLiteral("%1 on %2").arg(QString::fromLatin1(kPortName),
+                                                       QString::fromStdString(RtMidi::getApiDisplayName(candidate)));
+            return true;
+        } catch (const RtMidiError& failure) {
+            error = QString::fromStdString(failure.getMessage());
+        }
+    }
+    if (error.isEmpty())
+        error = QStringLiteral("no MIDI back end is compiled in");
+    return false;
+}
+
+QString DeviceLink::portName() const
+{
+    return portName_;
+}
+
+void DeviceLink::onMidiIn(double, std::vector<unsigned char>* message, void* link)
+{
+    auto* self = static_cast<DeviceLink*>(link);
+    for (const unsigned char byte : *message) {
+        if (self->assembler_.feed(byte)) {
+            emit self->frameArrived(QByteArray(reinterpret_cast<const char*>(self->assembler_.frame()),
+                                               static_cast<int>(self->assembler_.length())));
+        }
+    }
+}
+
+void DeviceLink::deliver(const QByteArray& frame)
+{
+    trace("<- ", frame);
+    device_.receive(frame, now());
+    flush();
+}
+
+void DeviceLink::flush()
+{
+    device_.advanceTo(now());
+    const qint64 next = device_.nextDue();
+    if (next >= 0)
+        due_.start(static_cast<int>(std::max<qint64>(0, next - now())));
+}
+
+void DeviceLink::transmit(const QByteArray& frame)
+{
+    trace("-> ", frame);
+    if (!out_)
+        return;
+    std::vector<unsigned char> bytes(frame.begin(), frame.end());
+    try {
+        out_->sendMessage(&bytes);
+    } catch (const RtMidiError& failure) {
+        std::fprintf(stderr, "not sent: %s\n", failure.getMessage().c_str());
+    }
+}

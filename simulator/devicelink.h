@@ -1,0 +1,55 @@
+#pragma once
+// Puts a SimulatedDevice on a pair of virtual MIDI ports named like a USB
+// unit's, and traces every frame in ("<- ") and out ("-> ") on standard output.
+//
+// Threads: RtMidi's input thread only assembles frames and queues each one,
+// by value, to this object's thread; the device, the clock, the trace and the
+// output port are used on this object's thread alone.
+
+#include "protocol/frameassembler.h"
+#include "simulator/simulateddevice.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <RtMidi.h>
+
+#include <memory>
+#include <vector>
+
+class DeviceLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    DeviceLink(Sim::DeviceState state, const Sim::Options& options);
+    ~DeviceLink() override;
+
+    // Opens the ports on the given back end, or on the first that takes
+    // virtual ports (ALSA before JACK). False with the reason in error.
+    bool open(const QString& clientName, const QString& api, QString& error);
+    QString portName() const;
+
+    Sim::SimulatedDevice& device() { return device_; }
+    qint64 now() const { return clock_.elapsed(); }
+    // Sends whatever the device has made due.
+    void flush();
+
+signals:
+    void frameArrived(const QByteArray& frame);
+
+private:
+    static void onMidiIn(double timeStamp, std::vector<unsigned char>* message, void* link);
+    void deliver(const QByteArray& frame);
+    void transmit(const QByteArray& frame);
+
+    Sim::SimulatedDevice device_;
+    std::unique_ptr<RtMidiIn> in_;
+    std::unique_ptr<RtMidiOut> out_;
+    FrameAssembler assembler_;  // input thread only
+    QElapsedTimer clock_;
+    QTimer due_;
+    QString portName_;
+};

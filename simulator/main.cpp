@@ -1,0 +1,95 @@
+// zandorium-sim: a stand-in for the unit on a pair of virtual MIDI ports, so the
+// editor can be tried, demonstrated and tested end to end without hardware.
+
+#include "simulator/console.h"
+#include "simulator/devicelink.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+std::atomic<bool> g_stopRequested{false};
+
+void requestStop(int)
+{
+    g_stopRequested = true;
+}
+
+// A whole-number option within [low, high]; false, with a message, otherwise.
+bool readNumber(const QCommandLineParser& parser, const QString& name, int low, int high, int& value)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    value = parser.value(name).toInt(&ok);
+    if (ok && value >= low && value <= high)
+        return true;
+    std::fprintf(stderr, "--%s takes a whole number from %d to %d\n", qPrintable(name), low, high);
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zandorium-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A simulated Zandorium on virtual MIDI ports. Commands on standard input:\n")
+        + Console::help());
+    parser.addHelpOption();
+    parser.addOptions({
+        {"name", "Client name of the virtual ports.", "client", "Zandorium"},
+        {"api", "MIDI back end: alsa or jack (default: ALSA where it works, else JACK).", "api"},
+        {"firmware", "Firmware version text the unit reports.", "version", "1.4.2"},
+        {"data-version", "Data version text the unit reports and puts in its backups.", "version", "1.0.3"},
+        {"block-interval", "Milliseconds between two blocks of a backup.", "ms", "2"},
+        {"ack-delay", "Milliseconds before a restore block is acknowledged.", "ms", "0"},
+        {"drop-ack", "Leave the n-th block of a restore unacknowledged.", "n", "0"},
+        {"ack-limit", "Stop answering after n blocks of a restore.", "n"},
+        {"tap-beats", "Beats the Tap LED blinks after a tap.", "n", "8"},
+    });
+    parser.process(application);
+
+    Sim::Options options;
+    options.firmwareVersion = parser.value("firmware").toStdString();
+    options.dataVersion = parser.value("data-version").toStdString();
+    constexpr int kMaxMs = 60000;
+    constexpr int kMaxCount = 1000000;
+    if (!readNumber(parser, "block-interval", 0, kMaxMs, options.blockIntervalMs)
+        || !readNumber(parser, "ack-delay", 0, kMaxMs, options.ackDelayMs)
+        || !readNumber(parser, "drop-ack", 0, kMaxCount, options.dropAck)
+        || !readNumber(parser, "ack-limit", 0, kMaxCount, options.ackLimit)
+        || !readNumber(parser, "tap-beats", 1, kMaxCount, options.tapBeats))
+        return 2;
+
+    DeviceLink link(Sim::seededState(), options);
+    QString error;
+    if (!link.open(parser.value("name"), parser.value("api"), error)) {
+        std::fprintf(stderr, "zandorium-sim: cannot open virtual MIDI ports: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("ready: %s, client %s\n", qPrintable(link.portName()), qPrintable(parser.value("name")));
+    std::fflush(stdout);
+
+    Console console(link);
+    QObject::connect(&console, &Console::quitRequested, &application, &QCoreApplication::quit);
+
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    QTimer stopPoll;
+    QObject::connect(&stopPoll, &QTimer::timeout, &application, [] {
+        if (g_stopRequested)
+            QCoreApplication::quit();
+    });
+    stopPoll.start(100);
+    return application.exec();
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The unit's memory dump: the bytes it streams as 0x1E blocks on a backup and
+// takes back on a restore. Every byte is 7-bit.
+//
+//   28-bit memory count | 28-bit record size | 28-bit total | 28-bit format
+//   | 28-bit length L | L bytes data version text | the memory records
+//
+// The total counts every byte of the dump, header included; a block's
+// position is the offset of its content within the dump.
+
+#include "simulator/devicestate.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <string>
+#include <vector>
+
+namespace Sim {
+
+constexpr int kDumpHeaderSize = 20;
+constexpr int kDumpFormat = 1;
+// Content bytes per 0x1E block: 6 header bytes, 4 position bytes, this, F7.
+constexpr int kBlockContentSize = 128;
+
+QByteArray buildDump(const std::vector<Memory>& memories, const std::string& dataVersion);
+
+// The memories of a whole dump, or an empty vector with the reason in problem.
+std::vector<Memory> parseDump(const QByteArray& dump, std::string& problem);
+
+// The total announced by the first block's content, or -1 if it is too short.
+int dumpTotal(const QByteArray& firstContent);
+
+// The dump cut into 0x1E frames, in order.
+QList<QByteArray> dumpBlocks(const QByteArray& dump);
+
+}  // namespace Sim

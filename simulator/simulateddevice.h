@@ -1,0 +1,97 @@
+#pragma once
+// The unit's behaviour, without MIDI: whole frames in, whole frames out through
+// a sink, on a clock the caller supplies (milliseconds). Frames that are due
+// later (a backup stream, delayed acknowledgements, the Tap LED) wait until
+// advanceTo() reaches their time. Single-threaded: the caller serialises.
+
+#include "simulator/devicestate.h"
+
+#include <QByteArray>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+
+class FrameReader;
+
+namespace Sim {
+
+struct Options {
+    std::string firmwareVersion = "1.4.2";
+    std::string dataVersion = "1.0.3";
+    int blockIntervalMs = 2;  // between two blocks of a backup stream
+    int ackDelayMs = 0;       // restore acknowledgements come this late
+    int dropAck = 0;          // the n-th block (from 1) of a restore goes unacknowledged; 0 none
+    int ackLimit = -1;        // after this many blocks the unit stops answering; -1 never
+    int tapBeats = 8;         // the Tap LED blinks this many beats after a tap
+};
+
+class SimulatedDevice
+{
+public:
+    using Sink = std::function<void(const QByteArray& frame)>;
+    using Log = std::function<void(const std::string& line)>;
+
+    SimulatedDevice(DeviceState state, Options options, Sink send, Log log = {});
+
+    // One whole frame, F0 to F7, from the editor.
+    void receive(const QByteArray& frame, qint64 nowMs);
+    // Sends every frame due by nowMs.
+    void advanceTo(qint64 nowMs);
+    // When the next waiting frame falls due, or -1 when none waits.
+    qint64 nextDue() const;
+
+    // What the unit does on its own, from its own panel.
+    void pressKey(int key, qint64 nowMs);
+    void selectMemory(int index);
+    void openMemorySelect(int mode);
+    void closeMemorySelect(int accepted);
+    void reportComplete();
+    void reportWholeState();
+
+    const DeviceState& state() const { return state_; }
+    std::string describe() const;
+
+private:
+    enum class Timed { Stream, Acknowledge, Tap, Close };
+
+    void dispatch(const FrameReader& frame, const QByteArray& raw, qint64 nowMs);
+    void send(const QByteArray& frame) const;
+    void sendLater(qint64 due, Timed kind, const QByteArray& frame);
+    void cancel(Timed kind);
+
+    void onPedal(const FrameReader& frame);
+    void onText(const FrameReader& frame);
+    void onSetting(const FrameReader& frame);
+    void onEffectStatus(const FrameReader& frame);
+    void onWriteMemory(int index, qint64 nowMs);
+    void onRestoreBlock(const QByteArray& frame, qint64 nowMs);
+    void finishRestore(qint64 due);
+    void abandonRestore(const std::string& why);
+    void startBackup(qint64 nowMs);
+    void tap(qint64 nowMs);
+
+    void reportUnit() const;
+    void reportCurrentMemory() const;
+    void reportLeds() const;
+    void reportLed(int led, bool on) const;
+    void reportAmpLeds() const;
+    void reportParameters() const;
+    void reportPedal(int pedal) const;
+
+    DeviceState state_;
+    Options options_;
+    Sink send_;
+    Log log_;
+    std::multimap<qint64, std::pair<Timed, QByteArray>> waiting_;
+
+    int writeBank_ = 0;
+    int writeNumber_ = 0;
+    qint64 lastTapMs_ = -1;
+    QByteArray restoreDump_;
+    int restoreTotal_ = -1;
+    int restoreBlocks_ = 0;
+};
+
+}  // namespace Sim
