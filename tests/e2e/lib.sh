@@ -1,0 +1,76 @@
+# Shared by the end-to-end scripts: waiting, windows, the simulator, and the
+# port dialog as a user works it. Callers set "work" to their scratch folder.
+# shellcheck shell=bash
+
+readonly E2E_SKIP=77
+E2E_PIDS=()
+
+e2e_cleanup() { for p in "${E2E_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done; }
+
+fail() {
+    echo "FAIL: $*"
+    for f in "$work"/*.out "$work"/*.err; do [ -f "$f" ] && { echo "--- $f"; tail -n 30 "$f"; }; done
+    exit 1
+}
+
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+    local seconds=$1; shift
+    local deadline=$((SECONDS + seconds))
+    until "$@"; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.1
+    done
+}
+
+# Sets status to the exit status of child $1, waiting at most $2 seconds.
+await_exit() {
+    local pid=$1 seconds=$2
+    status=timeout
+    wait_for "$seconds" bash -c "! kill -0 $pid 2>/dev/null" || { kill "$pid"; return; }
+    status=0
+    wait "$pid" || status=$?
+}
+
+window_of() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+has_window() { [ -n "$(window_of "$1")" ]; }
+lines_equal() { [ "$(grep -c -x -F -e "$2" "$1" || true)" = "$3" ]; }
+has_line() { grep -q -x -F -e "$2" "$1"; }
+
+# Re-runs the calling script under a virtual X server when there is no display.
+ensure_display() {
+    [ -n "${DISPLAY:-}" ] && return 0
+    command -v xvfb-run >/dev/null || { echo "SKIP: xvfb-run is not installed"; exit $E2E_SKIP; }
+    exec xvfb-run -a -s "-screen 0 1400x900x24" "$@"
+}
+
+# start_simulator <zandorium-sim> <client name> [options...]: its trace goes to
+# $work/sim.out; sets sim_pid. Skips when no MIDI system takes virtual ports.
+start_simulator() {
+    local binary=$1; shift
+    "$binary" --name "$@" </dev/null >"$work/sim.out" 2>"$work/sim.err" &
+    sim_pid=$!
+    E2E_PIDS+=("$sim_pid")
+    if ! wait_for 10 grep -q '^ready' "$work/sim.out"; then
+        if [ "${ZANDORIUM_REQUIRE_MIDI:-0}" = 1 ]; then fail "the simulator did not start"; fi
+        echo "SKIP: no MIDI system for the simulator"; cat "$work/sim.err"; exit $E2E_SKIP
+    fi
+}
+
+# choose_port <client name>: in the open port dialog, moves to the entry that
+# starts with the name, as a user typing it would, and presses Ok.
+choose_port() {
+    local dialog
+    wait_for 20 has_window '^Dialog$' || fail "no port dialog"
+    dialog=$(window_of '^Dialog$')
+    xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+    xdotool mousemove --window "$dialog" 60 48 click 1
+    xdotool type --delay 30 "$1"
+    sleep 0.3
+    xdotool mousemove --window "$dialog" 177 211 click 1
+}
+
+# Front-panel key centres, in window coordinates, by key index.
+key_x=(116 288 460 632 804 116 288 460 632 804 974 974 1146 1146)
+key_y=(430 430 430 430 430 223 223 223 223 223 223 430 223 430)
+click_key() { xdotool mousemove --window "$1" "${key_x[$2]}" "${key_y[$2]}" click 1; }
