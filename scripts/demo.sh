@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs, builds and starts the editor.
-#   scripts/demo.sh              on this display (a JACK server is started when
-#                                the machine has no MIDI system)
-#   scripts/demo.sh --headless   under a virtual X server: saves a screenshot of
-#                                the front panel behind the port dialog to
-#                                build/demo/port-dialog.png, then presses Cancel
+# Installs, builds, and runs the editor against the simulated unit.
+#   scripts/demo.sh              on this display: the simulator runs in the
+#                                background; pick "Zandorium" in the port dialog
+#   scripts/demo.sh --headless   under a virtual X server: takes the tour a user
+#                                would and saves screenshots under build/demo/
+# A JACK server with the dummy driver is started when the machine has no MIDI
+# system, and stopped at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
+source tests/e2e/lib.sh
 
 headless=0
 case "${1:-}" in
@@ -18,34 +20,59 @@ esac
 
 install_dependencies
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target zandorium-editor
+cmake --build build -j "$(nproc)" --target zandorium-editor zandorium-sim
 
 if [ $headless = 1 ] && [ "${ZANDORIUM_DEMO_IN_X:-0}" != 1 ]; then
     ZANDORIUM_DEMO_IN_X=1 exec xvfb-run -a -s "-screen 0 1400x900x24" "$0" --headless
 fi
 
-mkdir -p build/demo
-trap stop_midi_system EXIT
-start_midi_system build/demo/jackd.log
+work=build/demo
+rm -rf "$work"
+mkdir -p "$work"
+trap 'e2e_cleanup; stop_midi_system' EXIT
+start_midi_system "$work/jackd.log"
+export ZANDORIUM_REQUIRE_MIDI=1
+unit=Zandorium
+start_simulator build/zandorium-sim "$unit"
+echo "Simulated unit on the MIDI ports of client \"$unit\"; its trace: $work/sim.out"
 
 if [ $headless = 0 ]; then
     ./build/zandorium-editor
     exit 0
 fi
 
-./build/zandorium-editor >build/demo/trace.txt 2>build/demo/stderr.txt &
-editor=$!
-for _ in $(seq 100); do
-    dialog=$(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null | head -n 1 || true)
-    [ -n "$dialog" ] && break
-    sleep 0.1
-done
-[ -n "$dialog" ] || { echo "The port dialog did not appear" >&2; kill $editor; exit 1; }
+export QT_XCB_GL_INTEGRATION=none
+shot() {
+    import -window "$1" "$work/$2.png"
+    echo "Screenshot: $work/$2.png"
+}
+# A received frame's trace line, which ends with a space after F7.
+received() { wait_for 10 has_line "$work/editor.out" "R F0 7E 10 07 02 $1 F7 "; }
+
+./build/zandorium-editor >"$work/editor.out" 2>"$work/editor.err" &
+E2E_PIDS+=($!)
+wait_for 20 has_window '^Dialog$' || fail "the port dialog did not appear"
 sleep 1
-import -window root build/demo/port-dialog.png
-echo "Screenshot: build/demo/port-dialog.png"
-xdotool mousemove --window "$dialog" 67 211 click 1
-status=0
-wait $editor || status=$?
-echo "Cancel pressed; the editor ended with status $status"
-exit $status
+shot root port-dialog
+
+choose_port "$unit"
+received "0A 0C 43 6C 61 73 73 69 63 20 4C 65 61 64" || fail "the unit's state did not arrive"
+panel=$(window_of '^Zandorium Uploader$')
+sleep 0.5
+shot "$panel" front-panel
+
+# Loops 3 and 5 on, as a player switching in two effects.
+click_key "$panel" 2
+received "07 01 02" || fail "no LED answer for loop 3"
+click_key "$panel" 4
+received "07 01 04" || fail "no LED answer for loop 5"
+sleep 0.5
+shot "$panel" front-panel-loops
+
+# Menu: the unit asks the editor to open, filled with the current memory.
+click_key "$panel" 12
+received "08 01" || fail "the unit did not ask for the editor"
+wait_for 10 has_window '^Dialog$' || fail "the editor did not open"
+sleep 1
+shot "$(window_of '^Dialog$')" editor
+echo "Tour done. Traces: $work/editor.out (editor), $work/sim.out (unit)"

@@ -5,7 +5,12 @@
 readonly E2E_SKIP=77
 E2E_PIDS=()
 
-e2e_cleanup() { for p in "${E2E_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done; }
+# Ends what the script started and waits for it, so nothing outlives the MIDI server.
+e2e_cleanup() {
+    local p
+    for p in "${E2E_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+    for p in "${E2E_PIDS[@]}"; do wait "$p" 2>/dev/null || true; done
+}
 
 fail() {
     echo "FAIL: $*"
