@@ -105,6 +105,10 @@ constexpr bool isPrintable(unsigned char c)
 constexpr int kChannelCount = 16;
 constexpr unsigned char kChannelOffWire = 16;
 
+// A memory dump block (BackupBlock): a 28-bit position, then content up to F7.
+constexpr std::size_t kBlockPositionOffset = 6;
+constexpr std::size_t kBlockContentOffset = 10;
+
 // The receive buffer holds a whole incoming frame, F0 and F7 included.
 constexpr std::size_t kReceiveBufferSize = 300;
 // A frame kept in a backup file and sent back on restore.

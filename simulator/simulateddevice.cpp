@@ -39,7 +39,7 @@ int argumentsNeeded(Command command)
     case Command::EffectStatus:
         return Protocol::kEffectCount;
     case Command::BackupBlock:
-        return 4;
+        return Protocol::kBlockContentOffset - Protocol::kArgumentOffset;
     default:
         return 1;
     }
@@ -406,9 +406,9 @@ void SimulatedDevice::startBackup(qint64 nowMs)
 
 void SimulatedDevice::onRestoreBlock(const QByteArray& frame, qint64 nowMs)
 {
-    const int contentOffset = static_cast<int>(Protocol::kArgumentOffset) + 4;
+    const int contentOffset = static_cast<int>(Protocol::kBlockContentOffset);
     const auto* bytes = reinterpret_cast<const unsigned char*>(frame.constData());
-    const int position = Encoding::join28(bytes + Protocol::kArgumentOffset);
+    const int position = Encoding::join28(bytes + Protocol::kBlockPositionOffset);
     if (position == 0)
         restoreBlocks_ = 0;
     ++restoreBlocks_;

@@ -112,7 +112,7 @@ QString layoutProblem(const QByteArray& frame)
     case Command::WriteNumber:
         return countIs(1) && arg(0) < Protocol::kNumbersPerBank ? QString() : "number";
     case Command::BackupBlock:
-        return args.size() > 4 && frame.size() <= int(Protocol::kMaxStoredFrame) ? QString() : "block";
+        return frame.size() > int(Protocol::kBlockContentOffset) + 1 && frame.size() <= int(Protocol::kMaxStoredFrame) ? QString() : "block";
     case Command::BackupEnd:
     case Command::Acknowledge:
     case Command::Complete:
@@ -397,15 +397,21 @@ void TestSimulator::backupRestoresToTheSameMemories()
     QVERIFY(stream.size() > 100);
 
     // The first block carries the dump header: its total counts every content byte.
-    const QByteArray first = stream.first().mid(10, stream.first().size() - 11);
+    const int contentOffset = Protocol::kBlockContentOffset;
+    const auto contentOf = [&](const QByteArray& block) { return block.mid(contentOffset, block.size() - contentOffset - 1); };
     int contentBytes = 0;
     for (const QByteArray& block : stream) {
-        QCOMPARE(FrameReader(reinterpret_cast<const unsigned char*>(block.constData()), block.size()).value28(6),
-                 contentBytes);
-        contentBytes += block.size() - 11;
+        const FrameReader reader(reinterpret_cast<const unsigned char*>(block.constData()), block.size());
+        QCOMPARE(reader.value28(Protocol::kBlockPositionOffset), contentBytes);
+        contentBytes += contentOf(block).size();
     }
-    QCOMPARE(Sim::dumpTotal(first), contentBytes);
-    QCOMPARE(first.mid(26 - 10 + 4, 5), QByteArray("1.0.3"));
+    // The dump header as the editor reads it from the first block: the total
+    // at offset 18, the data version's length at 26 and its text from 30.
+    const QByteArray& first = stream.first();
+    const FrameReader header(reinterpret_cast<const unsigned char*>(first.constData()), first.size());
+    QCOMPARE(header.value28(18), contentBytes);
+    QCOMPARE(header.value28(26), 5);
+    QCOMPARE(first.mid(30, 5), QByteArray("1.0.3"));
 
     // A unit whose memories all differ takes the dump back whole.
     Sim::DeviceState other = Sim::seededState();
