@@ -304,13 +304,12 @@ void SimulatedDevice::onSetting(const FrameReader& frame)
         send(replyFrame(command, {memory.tapChannel, memory.tapMode, memory.tapNote, memory.tapCc}));
         return;
     case Command::MidiChannel:
-        unit.pedalsChannel = wireChannel(first);
-        send(replyFrame(command, {unit.pedalsChannel}));
+    case Command::ExtPcMidiChannel: {
+        int& channel = command == Command::MidiChannel ? unit.pedalsChannel : unit.extPcChannel;
+        channel = wireChannel(first);
+        send(replyFrame(command, {channel}));
         return;
-    case Command::ExtPcMidiChannel:
-        unit.extPcChannel = wireChannel(first);
-        send(replyFrame(command, {unit.extPcChannel}));
-        return;
+    }
     case Command::AmpSelect:
         if (first > kAmpAB)
             return;
