@@ -179,21 +179,14 @@ void SimulatedDevice::dispatch(const FrameReader& frame, const QByteArray& raw, 
     case Command::Wireless:
         onSetting(frame);
         break;
-    case Command::WriteStart:
-        writeBank_ = bankOf(state_.currentIndex);
-        writeNumber_ = numberOf(state_.currentIndex);
-        break;
     case Command::WriteBank:
-        if (first < Protocol::kBankCount) {
-            writeBank_ = first;
+        // The target only shows in the dialog; the index of the final write decides.
+        if (first < Protocol::kBankCount)
             send(replyFrame(Command::WriteBank, {first}));
-        }
         break;
     case Command::WriteNumber:
-        if (first < Protocol::kNumbersPerBank) {
-            writeNumber_ = first;
+        if (first < Protocol::kNumbersPerBank)
             send(replyFrame(Command::WriteNumber, {first}));
-        }
         break;
     case Command::BackupRequest:
         startBackup(nowMs);
@@ -206,8 +199,8 @@ void SimulatedDevice::dispatch(const FrameReader& frame, const QByteArray& raw, 
         break;
     default:
         // Key releases need nothing; the bank and number of a selection only
-        // move the unit's cursor, and the index that follows switches. A write
-        // cancel leaves nothing to undo.
+        // move the unit's cursor, and the index that follows switches. Starting
+        // or cancelling a write changes nothing until the write itself.
         break;
     }
 }
@@ -215,7 +208,7 @@ void SimulatedDevice::dispatch(const FrameReader& frame, const QByteArray& raw, 
 void SimulatedDevice::pressKey(int key, qint64 nowMs)
 {
     Memory& memory = state_.current;
-    if (key < Protocol::kLoopKeyCount || key == Protocol::kKeySw1 || key == Protocol::kKeySw2) {
+    if ((key >= 0 && key < Protocol::kLoopKeyCount) || key == Protocol::kKeySw1 || key == Protocol::kKeySw2) {
         int& effect = memory.effects[static_cast<std::size_t>(key)];
         effect = effect ? 0 : 1;
         reportLed(key, effect != 0);
@@ -374,10 +367,6 @@ void SimulatedDevice::onWriteMemory(int index, qint64 nowMs)
 
 void SimulatedDevice::openMemorySelect(int mode)
 {
-    if (mode == 1) {
-        writeBank_ = bankOf(state_.currentIndex);
-        writeNumber_ = numberOf(state_.currentIndex);
-    }
     send(replyFrame(Command::OpenMemorySelect, {mode}));
 }
 

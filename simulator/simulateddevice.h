@@ -86,8 +86,6 @@ private:
     Log log_;
     std::multimap<qint64, std::pair<Timed, QByteArray>> waiting_;
 
-    int writeBank_ = 0;
-    int writeNumber_ = 0;
     qint64 lastTapMs_ = -1;
     QByteArray restoreDump_;
     int restoreTotal_ = -1;
