@@ -21,18 +21,6 @@ constexpr int kTotalOffset = 8;
 constexpr int kFormatOffset = 12;
 constexpr int kTextLengthOffset = 16;
 
-void append28(QByteArray& bytes, int value)
-{
-    for (const unsigned char b : Encoding::split28(value))
-        bytes.append(static_cast<char>(b));
-}
-
-void append14(QByteArray& bytes, int value)
-{
-    for (const unsigned char b : Encoding::split14(value))
-        bytes.append(static_cast<char>(b));
-}
-
 void appendRecord(QByteArray& bytes, const Memory& memory)
 {
     QByteArray name = QByteArray::fromStdString(memory.name).left(Protocol::kMaxMemoryNameLength);

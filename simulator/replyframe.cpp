@@ -1,5 +1,7 @@
 #include "simulator/replyframe.h"
 
+#include "protocol/encoding.h"
+
 namespace Sim {
 
 QByteArray replyFrame(Protocol::Command command, const QByteArray& arguments)
@@ -21,6 +23,18 @@ QByteArray replyFrame(Protocol::Command command, std::initializer_list<int> argu
     for (const int argument : arguments)
         bytes.append(static_cast<char>(argument));
     return replyFrame(command, bytes);
+}
+
+void append14(QByteArray& arguments, int value)
+{
+    for (const unsigned char b : Encoding::split14(value))
+        arguments.append(static_cast<char>(b));
+}
+
+void append28(QByteArray& arguments, int value)
+{
+    for (const unsigned char b : Encoding::split28(value))
+        arguments.append(static_cast<char>(b));
 }
 
 QByteArray countedTextFrame(Protocol::Command command, const std::string& text)

@@ -14,6 +14,10 @@ namespace Sim {
 
 QByteArray replyFrame(Protocol::Command command, const QByteArray& arguments);
 QByteArray replyFrame(Protocol::Command command, std::initializer_list<int> arguments);
+// Multi-byte values appended to arguments, high 7 bits first.
+void append14(QByteArray& arguments, int value);
+void append28(QByteArray& arguments, int value);
+
 // A count byte and the text.
 QByteArray countedTextFrame(Protocol::Command command, const std::string& text);
 

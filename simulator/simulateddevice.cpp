@@ -74,8 +74,7 @@ bool isMemoryIndex(int index)
 QByteArray longText(const std::string& text)
 {
     QByteArray bytes;
-    for (const unsigned char b : Encoding::split28(static_cast<int>(text.size())))
-        bytes.append(static_cast<char>(b));
+    append28(bytes, static_cast<int>(text.size()));
     return bytes + QByteArray::fromStdString(text);
 }
 
