@@ -9,6 +9,7 @@ class EditWindow;
 class MiniCore;
 class SignalWiring;
 class CommandSender;
+class DialogTextOk;
 
 extern MainWindow* g_mainWindow;
 extern EditWindow* g_editWindow;
@@ -18,3 +19,5 @@ extern MiniCore* g_miniCore;
 extern std::atomic<SignalWiring*> g_wiring;
 // Null until the ports are open; the sender's operations work without it.
 extern CommandSender* g_commandSender;
+// The message dialog being shown, or null; it owns what it points to.
+extern DialogTextOk* g_dialogTextOk;

@@ -3,7 +3,7 @@
 #include "app/globals.h"
 #include "ui/editwindow.h"
 #include "ui/mainwindow.h"
-#include "ui/messages.h"
+#include "ui/dialogtextok.h"
 #include "ui_editwindow.h"
 
 #include <QSignalBlocker>
@@ -42,6 +42,14 @@ void showPedalSwitch(const PedalWidgets& widgets, const PedalRecord& record)
     widgets.cc->setValue(record.cc);
 }
 
+// A slider the user holds follows the hand; reports of the values it sends
+// would otherwise pull it back while it is dragged.
+void showSliderValue(QSlider* slider, int value)
+{
+    if (!slider->isSliderDown())
+        slider->setValue(value);
+}
+
 }  // namespace
 
 MiniCore::MiniCore(EditWindow* window) : QObject(window), editWindow(window)
@@ -72,13 +80,13 @@ void MiniCore::openSlotChangePedal(int PedalNum, int category)
     const PedalRecord& record = pedals[PedalNum];
     switch (category) {
     case kCategoryValue:
-        widgets.value->setValue(record.value);
+        showSliderValue(widgets.value, record.value);
         break;
     case kCategoryMax:
-        widgets.max->setValue(record.max);
+        showSliderValue(widgets.max, record.max);
         break;
     case kCategoryMin:
-        widgets.min->setValue(record.min);
+        showSliderValue(widgets.min, record.min);
         break;
     case kCategorySwitch:
         showPedalSwitch(widgets, record);
@@ -211,7 +219,7 @@ void MiniCore::openSlotSetVersion()
 
 void MiniCore::openSlotTExtDialogOk()
 {
-    Messages::showError(nullptr, dialogText);
+    DialogTextOk::showMessage(dialogText);
 }
 
 void MiniCore::openSlotSetEffectStatus()
@@ -257,9 +265,9 @@ void MiniCore::openSlotSetAnalogVal(int PedNUm)
         return;
     const PedalWidgets widgets = pedalWidgets(editWindow->widgets(), PedNUm);
     const PedalRecord& record = pedals[PedNUm];
-    widgets.value->setValue(record.value);
-    widgets.min->setValue(record.min);
-    widgets.max->setValue(record.max);
+    showSliderValue(widgets.value, record.value);
+    showSliderValue(widgets.min, record.min);
+    showSliderValue(widgets.max, record.max);
 }
 
 void MiniCore::SlotDisplayBank(char* b, int nr)

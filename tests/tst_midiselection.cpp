@@ -3,10 +3,11 @@
 
 #include "midi/midiconnection.h"
 #include "support/midipeer.h"
+#include "ui/dialogtextok.h"
 #include "ui/midiselection.h"
 
+#include <QLabel>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -126,8 +127,8 @@ void MidiSelectionTest::failedOpenIsReportedAndEndsTheDialog()
     });
     QTimer messageWatch;
     connect(&messageWatch, &QTimer::timeout, this, [&] {
-        if (auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shownMessage = box->text();
+        if (auto* const box = qobject_cast<DialogTextOk*>(QApplication::activeModalWidget())) {
+            shownMessage = box->findChild<QLabel*>(QStringLiteral("label"))->text();
             box->accept();
         }
     });

@@ -2,13 +2,20 @@
 
 #include "app/globals.h"
 #include "core/minicore.h"
+#include "protocol/commandsender.h"
+#include "protocol/encoding.h"
 #include "resources/artwork.h"
 #include "ui/displaystyle.h"
+#include "ui/dragbar.h"
+#include "ui/indicatorstyle.h"
 #include "ui_editwindow.h"
 
+#include <QMouseEvent>
 #include <QTimerEvent>
 
 #include <tuple>
+
+using Protocol::Command;
 
 namespace {
 
@@ -17,6 +24,39 @@ constexpr int kSliderMax = 1023;
 constexpr int kSecondBankSet = 26;  // banks 26-51 repeat the letters A-Z
 const char* const kNoBank = "S";
 const char* const kNoNumber = "B";
+
+// The effect rows: loops 1-5 below loops 6-10, 120 pixels apart.
+constexpr int kEffectsPerRow = 5;
+constexpr int kEffectSpacing = 120;
+constexpr int kEffectButtonSize = 40;
+// A caption is wider than its button so that "SWT10" fits; it stays centred.
+constexpr int kEffectCaptionWidth = 60;
+
+enum Pedal { kPedal1 = 0, kPedal2 = 1 };
+
+int flagOf(const QCheckBox* box)
+{
+    return box->checkState() != Qt::Unchecked ? 1 : 0;
+}
+
+// Cuts the box's text to limit characters (showing the cut text), then makes
+// the bytes the device takes: Latin-1, '?' for what Latin-1 lacks, and '_' for
+// every byte outside printable ASCII.
+QByteArray preparedText(QPlainTextEdit* box, int limit)
+{
+    QVector<uint> characters = box->toPlainText().toUcs4();
+    if (characters.size() > limit) {
+        characters.resize(limit);
+        box->setPlainText(QString::fromUcs4(characters.constData(), characters.size()));
+    }
+    QByteArray bytes;
+    for (const uint c : characters) {
+        const char latin1 = c <= 0xFF ? static_cast<char>(c) : '?';
+        bytes.append(Protocol::isPrintable(static_cast<unsigned char>(latin1)) ? latin1
+                                                                                : Protocol::kTextReplacement);
+    }
+    return bytes;
+}
 
 }  // namespace
 
@@ -49,6 +89,12 @@ EditWindow::EditWindow(QWidget* parent) : QDialog(parent), ui(new Ui::EditWindow
                      ui->pushButtonSW1, ui->pushButtonSW2, ui->pushButtonSW3};
     effectLabels = {ui->labelp1, ui->labelp2, ui->labelp3,  ui->labelp4,  ui->labelp5,  ui->labelp6, ui->labelp7,
                     ui->labelp8, ui->labelp9, ui->labelp10, ui->labelp11, ui->labelp12, ui->labelp13};
+    for (int i = 0; i < Protocol::kEffectCount; ++i) {
+        effectLabels[i]->setText(i < Protocol::kLoopKeyCount ? QStringLiteral("SWT%1").arg(i + 1)
+                                                             : QStringLiteral("SW%1").arg(i - Protocol::kLoopKeyCount + 1));
+    }
+    placeEffectControls();
+    effectShown.fill(0);
 
     iconLoopOn = QIcon(Artwork::kSwitchOnRed);
     iconOff = QIcon(Artwork::kSwitchOff);
@@ -58,6 +104,8 @@ EditWindow::EditWindow(QWidget* parent) : QDialog(parent), ui(new Ui::EditWindow
     ui->labelDone->hide();
     ui->labelBank->setText(QString::fromLatin1(kNoBank));
     ui->labelNumber->setText(QString::fromLatin1(kNoNumber));
+
+    IndicatorStyle::applyTo(this);
 }
 
 EditWindow::~EditWindow() = default;
@@ -68,6 +116,24 @@ void EditWindow::fillChannelCombo(QComboBox* combo)
     for (int channel = 1; channel <= Protocol::kChannelCount; ++channel)
         combo->addItem(QString::number(channel));
     combo->setCurrentIndex(0);
+}
+
+void EditWindow::placeEffectControls()
+{
+    const int captionHeight = effectLabels[0]->height();
+    const auto place = [&](int effect, const QPoint& button) {
+        effectButtons[effect]->setGeometry(button.x(), button.y(), kEffectButtonSize, kEffectButtonSize);
+        effectLabels[effect]->setGeometry(button.x() - (kEffectCaptionWidth - kEffectButtonSize) / 2,
+                                          button.y() + kEffectButtonSize, kEffectCaptionWidth, captionHeight);
+    };
+    const QPoint lowerRow = effectButtons[0]->pos();
+    const QPoint upperRow = effectButtons[kEffectsPerRow]->pos();
+    for (int i = 0; i < kEffectsPerRow; ++i) {
+        place(i, lowerRow + QPoint(kEffectSpacing * i, 0));
+        place(kEffectsPerRow + i, upperRow + QPoint(kEffectSpacing * i, 0));
+    }
+    for (int i = Protocol::kLoopKeyCount; i < Protocol::kEffectCount; ++i)
+        place(i, effectButtons[i]->pos());
 }
 
 void EditWindow::showEffectStatus()
@@ -128,4 +194,314 @@ void EditWindow::timerEvent(QTimerEvent* event)
 {
     killTimer(event->timerId());
     ui->labelDone->hide();
+}
+
+void EditWindow::mousePressEvent(QMouseEvent* event)
+{
+    DragBar::grab(pressOffset, event->pos(), ui->labelBarra, true);
+}
+
+void EditWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    DragBar::grab(pressOffset, event->pos(), ui->labelBarra, false);
+}
+
+void EditWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    DragBar::drag(this, pressOffset, event->globalPos());
+}
+
+void EditWindow::keyPressEvent(QKeyEvent* /*event*/)
+{
+}
+
+// Pedals: no hub field to compare with; the hub blocks the CC boxes' signals
+// and sliders send only on user moves, so reports are not sent back.
+
+void EditWindow::sendPedalSwitch(int pedal) const
+{
+    const bool first = pedal == kPedal1;
+    const int on = flagOf(first ? ui->checkBoxPedal1OnOff : ui->checkBoxPedal2OnOff);
+    const int cc = (first ? ui->spinBoxPedal1MIDIcc : ui->spinBoxPedal2MIDIcc)->value();
+    CommandSender::sendPedalSwitch(pedal, on, cc);
+}
+
+void EditWindow::sendSliderStep(const QSlider* slider, int action, int pedal, Command which)
+{
+    // A drag is already sent by sliderMoved.
+    if (action == QAbstractSlider::SliderNoAction || (action == QAbstractSlider::SliderMove && slider->isSliderDown()))
+        return;
+    CommandSender::sendPedalSetting(pedal, slider->sliderPosition(), which);
+}
+
+void EditWindow::on_checkBoxPedal1OnOff_clicked() { sendPedalSwitch(kPedal1); }
+void EditWindow::on_sliderPedal1Val_sliderMoved(int position)
+{
+    CommandSender::sendPedalSetting(kPedal1, position, Command::PedalValue);
+}
+void EditWindow::on_sliderPedal1Min_sliderMoved(int position)
+{
+    CommandSender::sendPedalSetting(kPedal1, position, Command::PedalMin);
+}
+void EditWindow::on_sliderPedal1Max_sliderMoved(int position)
+{
+    CommandSender::sendPedalSetting(kPedal1, position, Command::PedalMax);
+}
+void EditWindow::on_spinBoxPedal1MIDIcc_valueChanged(int /*arg1*/) { sendPedalSwitch(kPedal1); }
+void EditWindow::on_checkBoxPedal2OnOff_clicked() { sendPedalSwitch(kPedal2); }
+void EditWindow::on_sliderPedal2Val_sliderMoved(int position)
+{
+    CommandSender::sendPedalSetting(kPedal2, position, Command::PedalValue);
+}
+void EditWindow::on_sliderPedal2Min_sliderMoved(int position)
+{
+    CommandSender::sendPedalSetting(kPedal2, position, Command::PedalMin);
+}
+void EditWindow::on_sliderPedal2Max_sliderMoved(int position)
+{
+    CommandSender::sendPedalSetting(kPedal2, position, Command::PedalMax);
+}
+void EditWindow::on_spinBoxPedal2MIDIcc_valueChanged(int /*arg1*/) { sendPedalSwitch(kPedal2); }
+
+void EditWindow::on_sliderPedal1Val_actionTriggered(int action)
+{
+    sendSliderStep(ui->sliderPedal1Val, action, kPedal1, Command::PedalValue);
+}
+void EditWindow::on_sliderPedal1Min_actionTriggered(int action)
+{
+    sendSliderStep(ui->sliderPedal1Min, action, kPedal1, Command::PedalMin);
+}
+void EditWindow::on_sliderPedal1Max_actionTriggered(int action)
+{
+    sendSliderStep(ui->sliderPedal1Max, action, kPedal1, Command::PedalMax);
+}
+void EditWindow::on_sliderPedal2Val_actionTriggered(int action)
+{
+    sendSliderStep(ui->sliderPedal2Val, action, kPedal2, Command::PedalValue);
+}
+void EditWindow::on_sliderPedal2Min_actionTriggered(int action)
+{
+    sendSliderStep(ui->sliderPedal2Min, action, kPedal2, Command::PedalMin);
+}
+void EditWindow::on_sliderPedal2Max_actionTriggered(int action)
+{
+    sendSliderStep(ui->sliderPedal2Max, action, kPedal2, Command::PedalMax);
+}
+
+void EditWindow::on_pushButtonSetNome_clicked()
+{
+    QByteArray name = preparedText(ui->plainTextEditNome, Protocol::kMaxMemoryNameLength);
+    CommandSender::sendMemoryName(name.constData());
+    // The hub's stored name stays as the device reported it.
+    if (g_miniCore)
+        emit g_miniCore->SignalDisplayName(name.data());
+}
+
+// Radio buttons and check boxes send on clicks only, which reports never
+// raise, so they need no guard.
+
+void EditWindow::selectAmp(int amp)
+{
+    if (!g_miniCore)
+        return;
+    g_miniCore->ampType = amp;
+    CommandSender::sendAmpSelect(amp);
+}
+
+void EditWindow::selectButtonMode(int mode)
+{
+    if (!g_miniCore)
+        return;
+    g_miniCore->buttonMode = mode;
+    CommandSender::sendButtonMode(mode);
+}
+
+void EditWindow::on_radioButtonA_clicked() { selectAmp(0); }
+void EditWindow::on_radioButtonB_clicked() { selectAmp(1); }
+void EditWindow::on_radioButtonAB_clicked() { selectAmp(2); }
+
+void EditWindow::on_checkBoxBuffer2_clicked()
+{
+    if (!g_miniCore)
+        return;
+    g_miniCore->buffer2OnOff = flagOf(ui->checkBoxBuffer2);
+    CommandSender::sendBuffer2(g_miniCore->buffer2OnOff);
+}
+
+void EditWindow::on_checkBoxSwitch3_clicked()
+{
+    if (!g_miniCore)
+        return;
+    g_miniCore->switch3OnOff = flagOf(ui->checkBoxSwitch3);
+    CommandSender::sendSwitch3(g_miniCore->switch3OnOff);
+}
+
+void EditWindow::on_radioButtonLatch_clicked() { selectButtonMode(0); }
+void EditWindow::on_radioButton250_clicked() { selectButtonMode(1); }
+void EditWindow::on_radioButton500_clicked() { selectButtonMode(2); }
+void EditWindow::on_radioButton1000_clicked() { selectButtonMode(3); }
+
+void EditWindow::on_checkBoxMIDIThru_clicked()
+{
+    if (!g_miniCore)
+        return;
+    g_miniCore->midiThru = flagOf(ui->checkBoxMIDIThru);
+    CommandSender::sendMidiThru(g_miniCore->midiThru);
+}
+
+// The guarded handlers: the hub stores a reported value before it sets the
+// widget, so an equal value came from the device and is not sent back.
+
+void EditWindow::on_comboBoxMIDIch_currentIndexChanged(int index)
+{
+    if (!g_miniCore || index == g_miniCore->midiChannel)
+        return;
+    g_miniCore->midiChannel = index;
+    CommandSender::sendMidiChannel(Encoding::channelIndexToWire(index));
+}
+
+void EditWindow::sendProgramChange() const
+{
+    CommandSender::sendProgramChange(Encoding::channelIndexToWire(g_miniCore->pcMidiChannel),
+                                     g_miniCore->pcNumber - 1);
+}
+
+void EditWindow::sendTapTempo() const
+{
+    CommandSender::sendTapTempo(Encoding::channelIndexToWire(g_miniCore->tapMidiChannel), g_miniCore->tapNoteCc,
+                                g_miniCore->tapNote, g_miniCore->tapCc);
+}
+
+void EditWindow::on_comboBoxMIDIchPC_currentIndexChanged(int index)
+{
+    if (!g_miniCore || index == g_miniCore->pcMidiChannel)
+        return;
+    g_miniCore->pcMidiChannel = index;
+    sendProgramChange();
+}
+
+void EditWindow::on_spinBoxPcTx_valueChanged(int arg1)
+{
+    if (!g_miniCore || arg1 == g_miniCore->pcNumber)
+        return;
+    g_miniCore->pcNumber = arg1;
+    sendProgramChange();
+}
+
+void EditWindow::on_spinBoxTAPCC_valueChanged(int arg1)
+{
+    if (!g_miniCore || arg1 == g_miniCore->tapCc)
+        return;
+    g_miniCore->tapCc = arg1;
+    sendTapTempo();
+}
+
+void EditWindow::on_spinBoxTAPNota_valueChanged(int arg1)
+{
+    if (!g_miniCore || arg1 == g_miniCore->tapNote)
+        return;
+    g_miniCore->tapNote = arg1;
+    sendTapTempo();
+}
+
+void EditWindow::on_comboBoxTAPMIDIch_currentIndexChanged(int index)
+{
+    if (!g_miniCore || index == g_miniCore->tapMidiChannel)
+        return;
+    g_miniCore->tapMidiChannel = index;
+    sendTapTempo();
+}
+
+void EditWindow::on_radioButtonNOTE_clicked()
+{
+    if (!g_miniCore || g_miniCore->tapNoteCc == 1)
+        return;
+    g_miniCore->tapNoteCc = 1;
+    sendTapTempo();
+}
+
+void EditWindow::on_radioButtonCC_clicked()
+{
+    if (!g_miniCore || g_miniCore->tapNoteCc == 0)
+        return;
+    g_miniCore->tapNoteCc = 0;
+    sendTapTempo();
+}
+
+void EditWindow::on_pushButtonSelectMem_clicked()
+{
+    if (g_miniCore)
+        emit g_miniCore->openSignalOpenMemorySelectWindow(0);
+}
+
+void EditWindow::on_pushButtonWriteMem_clicked()
+{
+    CommandSender::sendWriteStart();
+    if (g_miniCore)
+        emit g_miniCore->openSignalOpenMemorySelectWindow(1);
+}
+
+void EditWindow::on_pushButtonRestore_clicked()
+{
+    // Restoring a memory file arrives with the backup procedures.
+}
+
+void EditWindow::on_pushButtonBackup_clicked()
+{
+    // Backing up to a memory file arrives with the backup procedures.
+}
+
+void EditWindow::toggleEffect(int effect)
+{
+    if (!g_miniCore)
+        return;
+    // The icon changes only when the device reports the new states.
+    std::atomic<int>& state = g_miniCore->effectStatus[effect];
+    state = state == 1 ? 0 : 1;
+    CommandSender::EffectStates states{};
+    for (int i = 0; i < Protocol::kEffectCount; ++i)
+        states[i] = g_miniCore->effectStatus[i];
+    CommandSender::sendEffectStatus(states);
+}
+
+void EditWindow::on_pushButton1_clicked() { toggleEffect(0); }
+void EditWindow::on_pushButton2_clicked() { toggleEffect(1); }
+void EditWindow::on_pushButton3_clicked() { toggleEffect(2); }
+void EditWindow::on_pushButton4_clicked() { toggleEffect(3); }
+void EditWindow::on_pushButton5_clicked() { toggleEffect(4); }
+void EditWindow::on_pushButton6_clicked() { toggleEffect(5); }
+void EditWindow::on_pushButton7_clicked() { toggleEffect(6); }
+void EditWindow::on_pushButton8_clicked() { toggleEffect(7); }
+void EditWindow::on_pushButton9_clicked() { toggleEffect(8); }
+void EditWindow::on_pushButton10_clicked() { toggleEffect(9); }
+void EditWindow::on_pushButtonSW1_clicked() { toggleEffect(10); }
+void EditWindow::on_pushButtonSW2_clicked() { toggleEffect(11); }
+void EditWindow::on_pushButtonSW3_clicked() { toggleEffect(12); }
+
+void EditWindow::on_pushButtonSetNomeDevice_clicked()
+{
+    // Unlike the memory name, the front panel does not show it.
+    const QByteArray name = preparedText(ui->plainTextEditDeviceName, Protocol::kMaxDeviceNameLength);
+    CommandSender::sendDeviceName(name.constData());
+}
+
+void EditWindow::on_checkBoxWirelessOnOff_clicked()
+{
+    if (!g_miniCore)
+        return;
+    g_miniCore->wirelessOnOff = flagOf(ui->checkBoxWirelessOnOff);
+    CommandSender::sendWireless(g_miniCore->wirelessOnOff);
+}
+
+void EditWindow::on_comboBoxExtendedPCMIDIch_currentIndexChanged(int index)
+{
+    if (!g_miniCore || index == g_miniCore->extPcMidiChannel)
+        return;
+    g_miniCore->extPcMidiChannel = index;
+    CommandSender::sendExtPcMidiChannel(Encoding::channelIndexToWire(index));
+}
+
+void EditWindow::on_pushButtonClose_clicked()
+{
+    close();
 }

@@ -1,11 +1,15 @@
 #pragma once
 // The editor dialog for the current memory and the device settings. Built
-// hidden at start-up and opened when the device asks for it. GUI thread only.
+// hidden at start-up and opened when the device asks for it. Every user change
+// is sent at once; what the device reports is written in by the hub, and the
+// handlers compare with the hub's fields so that reports are not sent back.
+// GUI thread only.
 
 #include "protocol/protocol.h"
 
 #include <QDialog>
 #include <QIcon>
+#include <QPoint>
 
 #include <array>
 #include <memory>
@@ -13,6 +17,7 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSlider;
 
 namespace Ui {
 class EditWindow;
@@ -40,11 +45,89 @@ public:
 
 protected:
     void timerEvent(QTimerEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    // Swallows every key, Escape included: only the device or the close
+    // control ends the editor.
+    void keyPressEvent(QKeyEvent* event) override;
+
+private slots:
+    void on_checkBoxPedal1OnOff_clicked();
+    void on_sliderPedal1Val_sliderMoved(int position);
+    void on_sliderPedal1Min_sliderMoved(int position);
+    void on_sliderPedal1Max_sliderMoved(int position);
+    void on_spinBoxPedal1MIDIcc_valueChanged(int arg1);
+    void on_checkBoxPedal2OnOff_clicked();
+    void on_sliderPedal2Val_sliderMoved(int position);
+    void on_sliderPedal2Min_sliderMoved(int position);
+    void on_sliderPedal2Max_sliderMoved(int position);
+    void on_spinBoxPedal2MIDIcc_valueChanged(int arg1);
+    void on_pushButtonSetNome_clicked();
+    void on_radioButtonA_clicked();
+    void on_radioButtonB_clicked();
+    void on_radioButtonAB_clicked();
+    void on_checkBoxBuffer2_clicked();
+    void on_checkBoxSwitch3_clicked();
+    void on_radioButtonLatch_clicked();
+    void on_radioButton250_clicked();
+    void on_radioButton500_clicked();
+    void on_radioButton1000_clicked();
+    void on_checkBoxMIDIThru_clicked();
+    void on_comboBoxMIDIch_currentIndexChanged(int index);
+    void on_comboBoxMIDIchPC_currentIndexChanged(int index);
+    void on_spinBoxPcTx_valueChanged(int arg1);
+    void on_spinBoxTAPCC_valueChanged(int arg1);
+    void on_spinBoxTAPNota_valueChanged(int arg1);
+    void on_comboBoxTAPMIDIch_currentIndexChanged(int index);
+    void on_radioButtonNOTE_clicked();
+    void on_radioButtonCC_clicked();
+    void on_pushButtonSelectMem_clicked();
+    void on_pushButtonWriteMem_clicked();
+    void on_pushButtonRestore_clicked();
+    void on_pushButtonBackup_clicked();
+    void on_pushButton1_clicked();
+    void on_pushButton2_clicked();
+    void on_pushButton3_clicked();
+    void on_pushButton4_clicked();
+    void on_pushButton5_clicked();
+    void on_pushButton6_clicked();
+    void on_pushButton7_clicked();
+    void on_pushButton8_clicked();
+    void on_pushButton9_clicked();
+    void on_pushButton10_clicked();
+    void on_pushButtonSW1_clicked();
+    void on_pushButtonSW2_clicked();
+    void on_pushButtonSW3_clicked();
+    void on_pushButtonSetNomeDevice_clicked();
+    void on_checkBoxWirelessOnOff_clicked();
+    void on_comboBoxExtendedPCMIDIch_currentIndexChanged(int index);
+
+    // The editor is modal, so it needs a way out besides the device.
+    void on_pushButtonClose_clicked();
+    // Keys, the wheel and clicks on the groove move a slider without a drag;
+    // those moves are sent too, or the editor would show a value the device
+    // does not have.
+    void on_sliderPedal1Val_actionTriggered(int action);
+    void on_sliderPedal1Min_actionTriggered(int action);
+    void on_sliderPedal1Max_actionTriggered(int action);
+    void on_sliderPedal2Val_actionTriggered(int action);
+    void on_sliderPedal2Min_actionTriggered(int action);
+    void on_sliderPedal2Max_actionTriggered(int action);
 
 private:
     static void fillChannelCombo(QComboBox* combo);
+    void sendPedalSwitch(int pedal) const;
+    static void sendSliderStep(const QSlider* slider, int action, int pedal, Protocol::Command which);
+    void sendProgramChange() const;
+    void sendTapTempo() const;
+    void selectAmp(int amp);
+    void selectButtonMode(int mode);
+    void toggleEffect(int effect);
+    void placeEffectControls();
 
     std::unique_ptr<Ui::EditWindow> ui;
+    QPoint pressOffset;
     int doneTimerId = 0;
     std::array<QPushButton*, Protocol::kEffectCount> effectButtons{};
     std::array<QLabel*, Protocol::kEffectCount> effectLabels{};

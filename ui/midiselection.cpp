@@ -1,7 +1,7 @@
 #include "ui/midiselection.h"
 
 #include "midi/midiconnection.h"
-#include "ui/messages.h"
+#include "ui/dialogtextok.h"
 #include "ui_midiselection.h"
 
 #include <QTimer>
@@ -26,7 +26,7 @@ midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midi
     if (!unavailable.isEmpty()) {
         // Shown once the dialog runs, over it.
         QTimer::singleShot(0, this, [this, unavailable] {
-            Messages::showError(this, tr("No MIDI system could be opened, so no port can be chosen.\n\n%1")
+            DialogTextOk::showMessage(tr("No MIDI system could be opened, so no port can be chosen.\n\n%1")
                                           .arg(unavailable));
         });
     }
@@ -50,7 +50,7 @@ void midiselection::on_pushButtonOk_clicked()
     if (g_midiConnection.openPorts(index, error)) {
         accepted = true;
     } else {
-        Messages::showError(this, tr("The MIDI ports could not be opened.\n\n%1").arg(error));
+        DialogTextOk::showMessage(tr("The MIDI ports could not be opened.\n\n%1").arg(error));
         accepted = false;
     }
     close();
