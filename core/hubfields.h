@@ -2,6 +2,8 @@
 // Field types of the hub that cross threads: the decoder writes them on
 // RtMidi's input thread, the windows read them on the GUI thread.
 
+#include "protocol/protocol.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -11,7 +13,8 @@
 struct PedalRecord
 {
     std::atomic<int> min{0};
-    std::atomic<int> max{0};
+    // As the editor's sliders start until the device reports.
+    std::atomic<int> max{Protocol::kPedalMax};
     std::atomic<int> value{0};
     std::atomic<int> onOff{0};
     std::atomic<int> cc{0};

@@ -79,6 +79,8 @@ constexpr int kAllLoopLeds = 0x7F;
 
 constexpr int kEffectCount = 13;  // loops 1-10, SW1-SW3
 constexpr int kPedalCount = 2;
+// Pedal value, minimum and maximum: 0 to 1023.
+constexpr int kPedalMax = 1023;
 
 constexpr bool isPedalIndex(int pedal)
 {

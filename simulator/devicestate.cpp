@@ -70,7 +70,7 @@ Memory seededMemory(int index)
     memory.buttonMode = pick.below(kLastButtonMode + 1);
     for (Pedal& pedal : memory.pedals) {
         pedal.min = pick.below(200);
-        pedal.max = kPedalMaxValue - pick.below(200);
+        pedal.max = Protocol::kPedalMax - pick.below(200);
         pedal.value = pedal.min + pick.below(pedal.max - pedal.min + 1);
         pedal.onOff = pick.below(2);
         pedal.cc = 1 + pick.below(100);

@@ -12,14 +12,13 @@
 namespace Sim {
 
 constexpr int kMemoryCount = Protocol::kBankCount * Protocol::kNumbersPerBank;
-constexpr int kPedalMaxValue = 1023;
 constexpr int kAmpAB = 2;
 constexpr int kLastButtonMode = 3;  // latch, 250, 500, 1000 ms
 
 struct Pedal {
     int value = 0;
     int min = 0;
-    int max = kPedalMaxValue;
+    int max = Protocol::kPedalMax;
     int onOff = 0;
     int cc = 0;
     bool operator==(const Pedal& other) const;

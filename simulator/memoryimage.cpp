@@ -86,7 +86,7 @@ private:
     {
         field = Encoding::join14(bytes_[next_], bytes_[next_ + 1]);
         next_ += 2;
-        valid_ = valid_ && field <= kPedalMaxValue;
+        valid_ = valid_ && field <= Protocol::kPedalMax;
     }
 
     const unsigned char* bytes_;

@@ -250,7 +250,7 @@ void SimulatedDevice::onPedal(const FrameReader& frame)
         send(replyFrame(command, {pedal, record.onOff, record.cc}));
         return;
     }
-    const int value = std::min(frame.value14(arg + 1), kPedalMaxValue);
+    const int value = std::min(frame.value14(arg + 1), Protocol::kPedalMax);
     int& field = command == Command::PedalValue ? record.value
                  : command == Command::PedalMax ? record.max
                                                 : record.min;

@@ -66,7 +66,7 @@ QString layoutProblem(const QByteArray& frame)
     case Command::PedalValue:
     case Command::PedalMax:
     case Command::PedalMin:
-        return countIs(3) && arg(0) < Protocol::kPedalCount && Encoding::join14(arg(1), arg(2)) <= Sim::kPedalMaxValue
+        return countIs(3) && arg(0) < Protocol::kPedalCount && Encoding::join14(arg(1), arg(2)) <= Protocol::kPedalMax
                    ? QString() : "pedal";
     case Command::SelectMemory:
         return countIs(2) && Encoding::join14(arg(0), arg(1)) < Sim::kMemoryCount ? QString() : "memory index";

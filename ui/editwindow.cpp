@@ -20,7 +20,6 @@ using Protocol::Command;
 namespace {
 
 constexpr int kDoneShownMs = 2000;
-constexpr int kSliderMax = 1023;
 constexpr int kSecondBankSet = 26;  // banks 26-51 repeat the letters A-Z
 const char* const kNoBank = "S";
 const char* const kNoNumber = "B";
@@ -73,7 +72,7 @@ EditWindow::EditWindow(QWidget* parent) : QDialog(parent), ui(new Ui::EditWindow
     // 1 before 0 so each value label receives a change and shows its number.
     for (const auto& pedal : {std::make_tuple(ui->sliderPedal1Max, ui->sliderPedal1Min, ui->sliderPedal1Val),
                               std::make_tuple(ui->sliderPedal2Max, ui->sliderPedal2Min, ui->sliderPedal2Val)}) {
-        std::get<0>(pedal)->setValue(kSliderMax);
+        std::get<0>(pedal)->setValue(Protocol::kPedalMax);
         std::get<1>(pedal)->setValue(1);
         std::get<2>(pedal)->setValue(1);
         std::get<1>(pedal)->setValue(0);
@@ -228,8 +227,9 @@ void EditWindow::sendPedalSwitch(int pedal) const
 
 void EditWindow::sendSliderStep(const QSlider* slider, int action, int pedal, Command which)
 {
-    // A drag is already sent by sliderMoved.
-    if (action == QAbstractSlider::SliderNoAction || (action == QAbstractSlider::SliderMove && slider->isSliderDown()))
+    // A drag is already sent by sliderMoved; a step against an end moves nothing.
+    if (action == QAbstractSlider::SliderNoAction || (action == QAbstractSlider::SliderMove && slider->isSliderDown())
+        || slider->sliderPosition() == slider->value())
         return;
     CommandSender::sendPedalSetting(pedal, slider->sliderPosition(), which);
 }
