@@ -6,7 +6,7 @@ readonly ZANDORIUM_PACKAGES=(
     g++ make cmake pkg-config
     qtbase5-dev qtbase5-dev-tools librtmidi-dev
     jackd2
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool xclip imagemagick
     fonts-dejavu-core fonts-crosextra-carlito
 )
 

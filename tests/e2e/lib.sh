@@ -49,11 +49,15 @@ ensure_display() {
     exec xvfb-run -a -s "-screen 0 1400x900x24" "$@"
 }
 
-# start_simulator <zandorium-sim> <client name> [options...]: its trace goes to
-# $work/sim.out; sets sim_pid. Skips when no MIDI system takes virtual ports.
+# start_simulator <zandorium-sim> <client name> [options...]: its trace and
+# console answers go to $work/sim.out; sim_command writes to its console. Sets
+# sim_pid. Skips when no MIDI system takes virtual ports.
 start_simulator() {
     local binary=$1; shift
-    "$binary" --name "$@" </dev/null >"$work/sim.out" 2>"$work/sim.err" &
+    # Held open read-write here, so the console neither blocks nor sees an end.
+    mkfifo "$work/sim.in"
+    exec 7<>"$work/sim.in"
+    "$binary" --name "$@" <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
     sim_pid=$!
     E2E_PIDS+=("$sim_pid")
     if ! wait_for 10 grep -q '^ready' "$work/sim.out"; then
@@ -61,6 +65,8 @@ start_simulator() {
         echo "SKIP: no MIDI system for the simulator"; cat "$work/sim.err"; exit $E2E_SKIP
     fi
 }
+
+sim_command() { echo "$*" >&7; }
 
 # choose_port <client name>: in the open port dialog, moves to the entry that
 # starts with the name, as a user typing it would, and presses Ok.
