@@ -50,7 +50,8 @@ shot() {
 received() { wait_for 10 has_line "$work/editor.out" "R F0 7E 10 07 02 $1 F7 "; }
 
 ./build/zandorium-editor >"$work/editor.out" 2>"$work/editor.err" &
-E2E_PIDS+=($!)
+editor_pid=$!
+E2E_PIDS+=("$editor_pid")
 wait_for 20 has_window '^Dialog$' || fail "the port dialog did not appear"
 sleep 1
 shot root port-dialog
@@ -75,4 +76,11 @@ received "08 01" || fail "the unit did not ask for the editor"
 wait_for 10 has_window '^Dialog$' || fail "the editor did not open"
 sleep 1
 shot "$(window_of '^Dialog$')" editor
+
+# The editor's close control, then the front panel's Exit.
+xdotool mousemove --window "$(window_of '^Dialog$')" 917 10 click 1
+wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Dialog$' >/dev/null" || fail "the editor did not close"
+xdotool mousemove --window "$panel" 40 40 click 1
+await_exit "$editor_pid" 10
+[ "$status" = 0 ] || fail "Exit ended the editor with status $status"
 echo "Tour done. Traces: $work/editor.out (editor), $work/sim.out (unit)"
