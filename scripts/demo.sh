@@ -78,9 +78,6 @@ sleep 1
 shot "$(window_of '^Dialog$')" editor
 
 # The editor's close control, then the front panel's Exit.
-xdotool mousemove --window "$(window_of '^Dialog$')" 917 10 click 1
-wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Dialog$' >/dev/null" || fail "the editor did not close"
-xdotool mousemove --window "$panel" 40 40 click 1
-await_exit "$editor_pid" 10
-[ "$status" = 0 ] || fail "Exit ended the editor with status $status"
+close_editor "$(window_of '^Dialog$')"
+exit_front_panel "$panel" "$editor_pid"
 echo "Tour done. Traces: $work/editor.out (editor), $work/sim.out (unit)"

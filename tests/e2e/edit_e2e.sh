@@ -47,7 +47,7 @@ choose_port "$unit"
 wait_for 10 has_line "$work/sim.out" "<- $(frame 09 4D 00)" || fail "no start-up request"
 panel=$(window_of '^Zandorium Uploader$')
 [ -n "$panel" ] || fail "no front panel"
-wait_for 20 bash -c "! xdotool search --onlyvisible --name '^Dialog$' >/dev/null" || fail "the port dialog stayed"
+wait_for 20 no_window '^Dialog$' || fail "the port dialog stayed"
 
 echo "== Menu opens the editor filled with the current memory, nothing sent back"
 name_report=$(frame 0A 0C 43 6C 61 73 73 69 63 20 4C 65 61 64)
@@ -103,9 +103,6 @@ unexpected=$(grep -- '^--> S ' "$work/editor.out" | grep -v -F \
 import -window "$edit" "$work/editor-edited.png" 2>/dev/null || true
 
 echo "== The close control returns to the front panel"
-xdotool mousemove --window "$edit" 917 10 click 1
-wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Dialog$' >/dev/null" || fail "the editor did not close"
-xdotool mousemove --window "$panel" 40 40 click 1
-await_exit "$editor_pid" 10
-[ "$status" = 0 ] || fail "Exit ended with status $status"
+close_editor "$edit"
+exit_front_panel "$panel" "$editor_pid"
 echo "PASS"

@@ -74,7 +74,5 @@ xdotool mouseup 1
 wait_for 5 has_line "$work/sim.out" "<- $release" || fail "no release frame at the unit"
 has_line "$work/ok.out" "--> S $release" || fail "no release line in the trace"
 
-xdotool mousemove --window "$panel" 40 40 click 1
-await_exit "$editor_pid" 10
-[ "$status" = 0 ] || fail "Exit ended with status $status"
+exit_front_panel "$panel" "$editor_pid"
 echo "PASS"

@@ -39,6 +39,7 @@ await_exit() {
 
 window_of() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
 has_window() { [ -n "$(window_of "$1")" ]; }
+no_window() { ! has_window "$1"; }
 lines_equal() { [ "$(grep -c -x -F -e "$2" "$1" || true)" = "$3" ]; }
 has_line() { grep -q -x -F -e "$2" "$1"; }
 
@@ -85,3 +86,17 @@ choose_port() {
 key_x=(116 288 460 632 804 116 288 460 632 804 974 974 1146 1146)
 key_y=(430 430 430 430 430 223 223 223 223 223 223 430 223 430)
 click_key() { xdotool mousemove --window "$1" "${key_x[$2]}" "${key_y[$2]}" click 1; }
+
+# The editor's close control, at the right end of its top bar.
+close_editor() {
+    xdotool mousemove --window "$1" 917 10 click 1
+    wait_for 5 no_window '^Dialog$' || fail "the editor did not close"
+}
+
+# exit_front_panel <panel window> <editor pid>: presses Exit, which must end
+# the editor with status 0.
+exit_front_panel() {
+    xdotool mousemove --window "$1" 40 40 click 1
+    await_exit "$2" 10
+    [ "$status" = 0 ] || fail "Exit ended with status $status"
+}
