@@ -1,9 +1,9 @@
 #include "core/minicore.h"
 
 #include "app/globals.h"
+#include "ui/dialogtextok.h"
 #include "ui/editwindow.h"
 #include "ui/mainwindow.h"
-#include "ui/dialogtextok.h"
 #include "ui_editwindow.h"
 
 #include <QSignalBlocker>

@@ -33,6 +33,9 @@ constexpr int kEffectCaptionWidth = 60;
 
 enum Pedal { kPedal1 = 0, kPedal2 = 1 };
 
+constexpr uint kLastLatin1 = 0xFF;
+constexpr char kNotLatin1 = '?';
+
 int flagOf(const QCheckBox* box)
 {
     return box->checkState() != Qt::Unchecked ? 1 : 0;
@@ -50,7 +53,7 @@ QByteArray preparedText(QPlainTextEdit* box, int limit)
     }
     QByteArray bytes;
     for (const uint c : characters) {
-        const char latin1 = c <= 0xFF ? static_cast<char>(c) : '?';
+        const char latin1 = c <= kLastLatin1 ? static_cast<char>(c) : kNotLatin1;
         bytes.append(Protocol::isPrintable(static_cast<unsigned char>(latin1)) ? latin1
                                                                                 : Protocol::kTextReplacement);
     }
