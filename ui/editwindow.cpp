@@ -60,6 +60,17 @@ QByteArray preparedText(QPlainTextEdit* box, int limit)
     return bytes;
 }
 
+// The echo guard: the hub stores a reported value before it sets the widget,
+// so a value equal to the hub's came from the device (or is already there).
+// A new value is stored and must be sent.
+bool storeChange(std::atomic<int> MiniCore::*field, int value)
+{
+    if (!g_miniCore || g_miniCore->*field == value)
+        return false;
+    g_miniCore->*field = value;
+    return true;
+}
+
 }  // namespace
 
 EditWindow::EditWindow(QWidget* parent) : QDialog(parent), ui(new Ui::EditWindow)
@@ -352,15 +363,10 @@ void EditWindow::on_checkBoxMIDIThru_clicked()
     CommandSender::sendMidiThru(g_miniCore->midiThru);
 }
 
-// The guarded handlers: the hub stores a reported value before it sets the
-// widget, so an equal value came from the device and is not sent back.
-
 void EditWindow::on_comboBoxMIDIch_currentIndexChanged(int index)
 {
-    if (!g_miniCore || index == g_miniCore->midiChannel)
-        return;
-    g_miniCore->midiChannel = index;
-    CommandSender::sendMidiChannel(Encoding::channelIndexToWire(index));
+    if (storeChange(&MiniCore::midiChannel, index))
+        CommandSender::sendMidiChannel(Encoding::channelIndexToWire(index));
 }
 
 void EditWindow::sendProgramChange() const
@@ -377,58 +383,44 @@ void EditWindow::sendTapTempo() const
 
 void EditWindow::on_comboBoxMIDIchPC_currentIndexChanged(int index)
 {
-    if (!g_miniCore || index == g_miniCore->pcMidiChannel)
-        return;
-    g_miniCore->pcMidiChannel = index;
-    sendProgramChange();
+    if (storeChange(&MiniCore::pcMidiChannel, index))
+        sendProgramChange();
 }
 
 void EditWindow::on_spinBoxPcTx_valueChanged(int arg1)
 {
-    if (!g_miniCore || arg1 == g_miniCore->pcNumber)
-        return;
-    g_miniCore->pcNumber = arg1;
-    sendProgramChange();
+    if (storeChange(&MiniCore::pcNumber, arg1))
+        sendProgramChange();
 }
 
 void EditWindow::on_spinBoxTAPCC_valueChanged(int arg1)
 {
-    if (!g_miniCore || arg1 == g_miniCore->tapCc)
-        return;
-    g_miniCore->tapCc = arg1;
-    sendTapTempo();
+    if (storeChange(&MiniCore::tapCc, arg1))
+        sendTapTempo();
 }
 
 void EditWindow::on_spinBoxTAPNota_valueChanged(int arg1)
 {
-    if (!g_miniCore || arg1 == g_miniCore->tapNote)
-        return;
-    g_miniCore->tapNote = arg1;
-    sendTapTempo();
+    if (storeChange(&MiniCore::tapNote, arg1))
+        sendTapTempo();
 }
 
 void EditWindow::on_comboBoxTAPMIDIch_currentIndexChanged(int index)
 {
-    if (!g_miniCore || index == g_miniCore->tapMidiChannel)
-        return;
-    g_miniCore->tapMidiChannel = index;
-    sendTapTempo();
+    if (storeChange(&MiniCore::tapMidiChannel, index))
+        sendTapTempo();
 }
 
 void EditWindow::on_radioButtonNOTE_clicked()
 {
-    if (!g_miniCore || g_miniCore->tapNoteCc == 1)
-        return;
-    g_miniCore->tapNoteCc = 1;
-    sendTapTempo();
+    if (storeChange(&MiniCore::tapNoteCc, 1))
+        sendTapTempo();
 }
 
 void EditWindow::on_radioButtonCC_clicked()
 {
-    if (!g_miniCore || g_miniCore->tapNoteCc == 0)
-        return;
-    g_miniCore->tapNoteCc = 0;
-    sendTapTempo();
+    if (storeChange(&MiniCore::tapNoteCc, 0))
+        sendTapTempo();
 }
 
 void EditWindow::on_pushButtonSelectMem_clicked()
@@ -498,10 +490,8 @@ void EditWindow::on_checkBoxWirelessOnOff_clicked()
 
 void EditWindow::on_comboBoxExtendedPCMIDIch_currentIndexChanged(int index)
 {
-    if (!g_miniCore || index == g_miniCore->extPcMidiChannel)
-        return;
-    g_miniCore->extPcMidiChannel = index;
-    CommandSender::sendExtPcMidiChannel(Encoding::channelIndexToWire(index));
+    if (storeChange(&MiniCore::extPcMidiChannel, index))
+        CommandSender::sendExtPcMidiChannel(Encoding::channelIndexToWire(index));
 }
 
 void EditWindow::on_pushButtonClose_clicked()
