@@ -6,3 +6,4 @@ MiniCore* g_miniCore = nullptr;
 std::atomic<SignalWiring*> g_wiring{nullptr};
 CommandSender* g_commandSender = nullptr;
 DialogTextOk* g_dialogTextOk = nullptr;
+MemorySelect* g_memorySelect = nullptr;

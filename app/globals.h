@@ -10,6 +10,7 @@ class MiniCore;
 class SignalWiring;
 class CommandSender;
 class DialogTextOk;
+class MemorySelect;
 
 extern MainWindow* g_mainWindow;
 extern EditWindow* g_editWindow;
@@ -21,3 +22,6 @@ extern std::atomic<SignalWiring*> g_wiring;
 extern CommandSender* g_commandSender;
 // The message dialog being shown, or null; it owns what it points to.
 extern DialogTextOk* g_dialogTextOk;
+// The memory select dialog, kept while hidden; null when there is none. The
+// hub's slots create it and, when the device closes it, delete it.
+extern MemorySelect* g_memorySelect;

@@ -1,12 +1,16 @@
 #include "core/minicore.h"
 
 #include "app/globals.h"
+#include "protocol/encoding.h"
 #include "ui/dialogtextok.h"
 #include "ui/editwindow.h"
 #include "ui/mainwindow.h"
+#include "ui/memoryselect.h"
 #include "ui_editwindow.h"
 
 #include <QSignalBlocker>
+
+#include <utility>
 
 namespace {
 
@@ -15,6 +19,9 @@ constexpr int kCategoryValue = static_cast<int>(Protocol::Command::PedalValue);
 constexpr int kCategoryMax = static_cast<int>(Protocol::Command::PedalMax);
 constexpr int kCategoryMin = static_cast<int>(Protocol::Command::PedalMin);
 constexpr int kCategorySwitch = static_cast<int>(Protocol::Command::PedalSwitch);
+
+// The device closes the memory select dialog with 1 when it took the choice.
+constexpr int kMemorySelectAccepted = 1;
 
 struct PedalWidgets
 {
@@ -167,18 +174,30 @@ void MiniCore::openSlotTAPMidi(int MIDIch)
     editWindow->widgets().comboBoxTAPMIDIch->setCurrentIndex(MIDIch);
 }
 
-void MiniCore::openOpenMemorySelectWindow(int /*b*/)
+void MiniCore::openOpenMemorySelectWindow(int b)
 {
-    // The memory select dialog is not part of the program yet.
+    // A kept dialog keeps its marks; only the mode changes.
+    if (g_memorySelect) {
+        g_memorySelect->setMode(b);
+        g_memorySelect->show();
+        return;
+    }
+    g_memorySelect = new MemorySelect(b);
+    g_memorySelect->setModal(true);
+    g_memorySelect->exec();
 }
 
-void MiniCore::openSlotSetBank(int Bank, int /*from*/)
+void MiniCore::openSlotSetBank(int Bank, int from)
 {
+    if (from == kFromDevice && g_memorySelect)
+        g_memorySelect->showDeviceBank(Bank);
     editWindow->showBank(Bank);
 }
 
-void MiniCore::openSlotSetNumber(int Number, int /*from*/)
+void MiniCore::openSlotSetNumber(int Number, int from)
 {
+    if (from == kFromDevice && g_memorySelect)
+        g_memorySelect->showDeviceNumber(Number);
     editWindow->showNumber(Number);
 }
 
@@ -189,19 +208,32 @@ void MiniCore::openSlotSetName()
     emit SignalDisplayName(name.data());
 }
 
-void MiniCore::openSlotcloseMemorySelect(int /*ok*/)
+void MiniCore::openSlotcloseMemorySelect(int ok)
 {
-    // Acts only on an open memory select dialog, and there is none yet.
+    if (!g_memorySelect)
+        return;
+    MemorySelect* const dialog = std::exchange(g_memorySelect, nullptr);
+    if (ok == kMemorySelectAccepted) {
+        bank = dialog->selectedBank();
+        number = dialog->selectedNumber();
+        memoryIndex = Encoding::memoryIndexOf(dialog->selectedBank(), dialog->selectedNumber());
+    }
+    dialog->close();
+    // Later, not now: the request may arrive while one of the dialog's own
+    // handlers is still running.
+    dialog->deleteLater();
 }
 
-void MiniCore::openSlotSetBankWrite(int /*Bank*/)
+void MiniCore::openSlotSetBankWrite(int Bank)
 {
-    // Acts only on an open memory select dialog, and there is none yet.
+    if (g_memorySelect)
+        g_memorySelect->showWriteBank(Bank);
 }
 
-void MiniCore::openSlotSetNumberWrite(int /*Number*/)
+void MiniCore::openSlotSetNumberWrite(int Number)
 {
-    // Acts only on an open memory select dialog, and there is none yet.
+    if (g_memorySelect)
+        g_memorySelect->showWriteNumber(Number);
 }
 
 void MiniCore::OpenSlotPleaseWait(int /*n*/, int OpenClose)
@@ -250,6 +282,8 @@ void MiniCore::openSlotExtPCMIDIch(int MIDIch)
 void MiniCore::openSlotComplete()
 {
     editWindow->showDone();
+    if (g_memorySelect)
+        g_memorySelect->showDone();
 }
 
 void MiniCore::openSlotSetCheckedCC(int PedNum)

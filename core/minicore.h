@@ -26,6 +26,11 @@ public:
     static constexpr std::size_t kDeviceNameCapacity = 20;
     static constexpr std::size_t kVersionTextCapacity = 100;
 
+    // The "from" of openSlotSetBank and openSlotSetNumber: only a change the
+    // device reported moves the memory select dialog's marks.
+    static constexpr int kFromDevice = 0;
+    static constexpr int kFromEditor = 1;
+
     explicit MiniCore(EditWindow* editWindow);
 
     EditWindow* const editWindow;

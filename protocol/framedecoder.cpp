@@ -18,8 +18,6 @@ constexpr std::size_t kArg3 = kArg0 + 3;
 constexpr std::size_t kLengthFieldSize = 4;  // 28-bit text lengths of the version reply
 constexpr int kEditWindowOpen = 1;
 constexpr int kEditWindowNoMemory = 0;
-constexpr int kFromDevice = 0;
-constexpr int kFromEditorState = 1;
 
 // Reports whose one argument byte is passed on as it is.
 struct Relay
@@ -110,8 +108,8 @@ void FrameDecoder::decode(const unsigned char* frame, std::size_t length) const
         if (hasByte && b6 == kEditWindowOpen) {
             emit hub_->openSignalEditWindow(kEditWindowOpen);
         } else if (hasByte && b6 == kEditWindowNoMemory) {
-            emit hub_->openSignalSetBank(Protocol::kNoMemory, kFromEditorState);
-            emit hub_->openSignalSetNumber(Protocol::kNoMemory, kFromEditorState);
+            emit hub_->openSignalSetBank(Protocol::kNoMemory, MiniCore::kFromEditor);
+            emit hub_->openSignalSetNumber(Protocol::kNoMemory, MiniCore::kFromEditor);
         }
         break;
     case Command::MemoryName: {
@@ -165,11 +163,11 @@ void FrameDecoder::decode(const unsigned char* frame, std::size_t length) const
         break;
     case Command::SelectBank:
         if (hasByte)
-            emit hub_->openSignalSetBank(b6, kFromDevice);
+            emit hub_->openSignalSetBank(b6, MiniCore::kFromDevice);
         break;
     case Command::SelectNumber:
         if (hasByte)
-            emit hub_->openSignalSetNumber(b6, kFromDevice);
+            emit hub_->openSignalSetNumber(b6, MiniCore::kFromDevice);
         break;
     case Command::VersionReply:
         decodeVersions(reader);

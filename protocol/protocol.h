@@ -89,7 +89,19 @@ constexpr bool isPedalIndex(int pedal)
 
 constexpr int kBankCount = 52;
 constexpr int kNumbersPerBank = 10;
+// Banks 26-51 repeat the letters A-Z of banks 0-25.
+constexpr int kBanksPerLetterSet = 26;
 constexpr int kNoMemory = 16384;
+
+constexpr bool isBank(int bank)
+{
+    return bank >= 0 && bank < kBankCount;
+}
+
+constexpr bool isNumber(int number)
+{
+    return number >= 0 && number < kNumbersPerBank;
+}
 
 constexpr int kMaxMemoryNameLength = 30;
 constexpr int kMaxDeviceNameLength = 11;

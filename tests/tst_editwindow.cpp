@@ -200,13 +200,6 @@ void EditWindowTest::userActionsSend_data()
         QTest::keyClick(f.spinBoxPedal1MIDIcc, Qt::Key_Up);
         click(f.checkBoxPedal1OnOff);
     }) << QStringList{"0B 00 01 08", "0B 00 00 08"};
-
-    QTest::newRow("select memory sends nothing") << QStringList() << Action([](const Ui::EditWindow& f) {
-        click(f.pushButtonSelectMem);
-    }) << QStringList();
-    QTest::newRow("write memory") << QStringList() << Action([](const Ui::EditWindow& f) {
-        click(f.pushButtonWriteMem);
-    }) << QStringList{"1C 00"};
 }
 
 // Every row starts from reports, which must be shown without a frame back.

@@ -20,7 +20,6 @@ using Protocol::Command;
 namespace {
 
 constexpr int kDoneShownMs = 2000;
-constexpr int kSecondBankSet = 26;  // banks 26-51 repeat the letters A-Z
 const char* const kNoBank = "S";
 const char* const kNoNumber = "B";
 
@@ -166,10 +165,10 @@ void EditWindow::showBank(int bank)
     char text[2] = {};
     int secondSet = 0;
     // Past the last bank there is no letter to show.
-    if (bank < 0 || bank >= Protocol::kBankCount) {
+    if (!Protocol::isBank(bank)) {
         text[0] = *kNoBank;
-    } else if (bank >= kSecondBankSet) {
-        text[0] = static_cast<char>('A' + (bank - kSecondBankSet));
+    } else if (bank >= Protocol::kBanksPerLetterSet) {
+        text[0] = static_cast<char>('A' + (bank - Protocol::kBanksPerLetterSet));
         secondSet = 1;
     } else {
         text[0] = static_cast<char>('A' + bank);
