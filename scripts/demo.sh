@@ -75,9 +75,29 @@ click_key "$panel" 12
 received "08 01" || fail "the unit did not ask for the editor"
 wait_for 10 has_window '^Dialog$' || fail "the editor did not open"
 sleep 1
-shot "$(window_of '^Dialog$')" editor
+editor_window=$(window_of '^Dialog$')
+shot "$editor_window" editor
+
+# The memory dialog in both modes: Select Memory and its Close, then Write
+# Memory with a target chosen, left by Close (the unit is told to cancel).
+xdotool mousemove --window "$editor_window" 628 610 click 1
+wait_for 10 has_memory_dialog || fail "the memory dialog did not open"
+sleep 1
+shot "$(memory_dialog)" memory-select
+xdotool mousemove --window "$(memory_dialog)" 488 290 click 1
+wait_for 5 no_memory_dialog || fail "the memory dialog did not close"
+xdotool mousemove --window "$editor_window" 628 644 click 1
+wait_for 10 has_memory_dialog || fail "the memory dialog did not open to write"
+xdotool mousemove --window "$(memory_dialog)" $(bank_xy 30) click 1
+received "19 1E" || fail "the unit did not confirm the bank to write"
+xdotool mousemove --window "$(memory_dialog)" $(number_xy 6) click 1
+received "20 06" || fail "the unit did not confirm the number to write"
+sleep 0.5
+shot "$(memory_dialog)" memory-write
+xdotool mousemove --window "$(memory_dialog)" 623 290 click 1
+wait_for 5 no_memory_dialog || fail "the memory dialog did not close"
 
 # The editor's close control, then the front panel's Exit.
-close_editor "$(window_of '^Dialog$')"
+close_editor "$editor_window"
 exit_front_panel "$panel" "$editor_pid"
 echo "Tour done. Traces: $work/editor.out (editor), $work/sim.out (unit)"

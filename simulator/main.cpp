@@ -56,6 +56,7 @@ int main(int argc, char* argv[])
         {"drop-ack", "Leave the n-th block of a restore unacknowledged.", "n", "0"},
         {"ack-limit", "Stop answering after n blocks of a restore.", "n"},
         {"tap-beats", "Beats the Tap LED blinks after a tap.", "n", "8"},
+        {"close-delay", "Milliseconds from a write to closing the memory dialog.", "ms", "1000"},
     });
     parser.process(application);
 
@@ -68,7 +69,8 @@ int main(int argc, char* argv[])
         || !readNumber(parser, "ack-delay", 0, kMaxMs, options.ackDelayMs)
         || !readNumber(parser, "drop-ack", 0, kMaxCount, options.dropAck)
         || !readNumber(parser, "ack-limit", 0, kMaxCount, options.ackLimit)
-        || !readNumber(parser, "tap-beats", 1, kMaxCount, options.tapBeats))
+        || !readNumber(parser, "tap-beats", 1, kMaxCount, options.tapBeats)
+        || !readNumber(parser, "close-delay", 0, kMaxMs, options.closeDelayMs))
         return 2;
 
     DeviceLink link(Sim::seededState(), options);

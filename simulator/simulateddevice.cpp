@@ -14,8 +14,6 @@ using Protocol::Command;
 
 namespace {
 
-// The memory dialog stays up this long after a write, so its done picture shows.
-constexpr qint64 kCloseAfterWriteMs = 1000;
 // Taps further apart than this start a new tempo.
 constexpr qint64 kLongestBeatMs = 3000;
 constexpr qint64 kShortestBeatMs = 100;
@@ -361,7 +359,7 @@ void SimulatedDevice::onWriteMemory(int index, qint64 nowMs)
     send(replyFrame(Command::Complete, {Protocol::kNoValue}));
     reportCurrentMemory();
     cancel(Timed::Close);
-    sendLater(nowMs + kCloseAfterWriteMs, Timed::Close, replyFrame(Command::CloseMemorySelect, {1}));
+    sendLater(nowMs + options_.closeDelayMs, Timed::Close, replyFrame(Command::CloseMemorySelect, {1}));
 }
 
 void SimulatedDevice::openMemorySelect(int mode)

@@ -25,6 +25,7 @@ struct Options {
     int dropAck = 0;          // the n-th block (from 1) of a restore goes unacknowledged; 0 none
     int ackLimit = -1;        // after this many blocks the unit stops answering; -1 never
     int tapBeats = 8;         // the Tap LED blinks this many beats after a tap
+    int closeDelayMs = 1000;  // a write closes the memory dialog this late, so its done picture shows
 };
 
 class SimulatedDevice

@@ -87,6 +87,30 @@ key_x=(116 288 460 632 804 116 288 460 632 804 974 974 1146 1146)
 key_y=(430 430 430 430 430 223 223 223 223 223 223 430 223 430)
 click_key() { xdotool mousemove --window "$1" "${key_x[$2]}" "${key_y[$2]}" click 1; }
 
+# The memory select dialog's window, told from the editor (also "Dialog") by
+# its size; nothing when it is not shown.
+memory_dialog() {
+    local id
+    for id in $(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null); do
+        if xdotool getwindowgeometry "$id" | grep -q 'Geometry: 976x320'; then
+            echo "$id"
+            return 0
+        fi
+    done
+}
+has_memory_dialog() { [ -n "$(memory_dialog)" ]; }
+no_memory_dialog() { ! has_memory_dialog; }
+# Centres of the dialog's letters and digits, in its window coordinates.
+bank_xy() { echo "$((20 + 36 * ($1 % 26) + 16)) $(($1 < 26 ? 96 : 136))"; }
+number_xy() { echo "$((310 + 36 * $1 + 16)) 236"; }
+
+# crop <window> <x> <y> <width> <height> <file>: that part of the window.
+crop() { import -window "$1" -crop "${4}x${5}+${2}+${3}" +repage "$6"; }
+same_picture() { [ "$(convert "$1" rgb:- | md5sum)" = "$(convert "$2" rgb:- | md5sum)" ]; }
+# Mean brightness of a picture, 0 (black) to 1 (white).
+brightness() { convert "$1" -colorspace Gray -format '%[fx:mean]' info:; }
+is_bright() { awk -v b="$(brightness "$1")" 'BEGIN { exit !(b > 0.5) }'; }
+
 # The editor's close control, at the right end of its top bar.
 close_editor() {
     xdotool mousemove --window "$1" 917 10 click 1
