@@ -16,19 +16,11 @@ simulator=$2
 work=$3
 
 ensure_display "$0" "$@"
-for tool in xdotool xclip; do
-    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit $E2E_SKIP; }
-done
-export QT_XCB_GL_INTEGRATION=none
-
-rm -rf "$work"
-mkdir -p "$work"
-trap e2e_cleanup EXIT
+e2e_begin xdotool xclip
 
 unit=ZandoriumEdit$$
 start_simulator "$simulator" "$unit"
 
-frame() { echo "F0 7E 10 07 02 $* F7"; }
 # Sent by the editor, confirmed by the unit, and traced as received.
 round_trip() {
     local sent
@@ -38,7 +30,6 @@ round_trip() {
     wait_for 5 has_line "$work/editor.out" "R $(frame "${2:-$1}") " || fail "no confirmation of $sent in the editor"
 }
 sent_count() { grep -c -- '^--> S ' "$work/editor.out" || true; }
-state_has() { sim_command state; wait_for 5 grep -q -F -- "$1" "$work/sim.out" || fail "the unit's state lacks: $1"; }
 
 "$editor" >"$work/editor.out" 2>"$work/editor.err" &
 E2E_PIDS+=("$!")

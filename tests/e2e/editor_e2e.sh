@@ -16,13 +16,7 @@ simulator=$2
 work=$3
 
 ensure_display "$0" "$@"
-command -v xdotool >/dev/null || { echo "SKIP: xdotool is not installed"; exit $E2E_SKIP; }
-# The virtual X server has no GPU; without this the GL driver is loaded for nothing.
-export QT_XCB_GL_INTEGRATION=none
-
-rm -rf "$work"
-mkdir -p "$work"
-trap e2e_cleanup EXIT
+e2e_begin xdotool
 
 unit=ZandoriumE2E$$
 start_simulator "$simulator" "$unit"

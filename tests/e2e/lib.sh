@@ -43,6 +43,23 @@ no_window() { ! has_window "$1"; }
 lines_equal() { [ "$(grep -c -x -F -e "$2" "$1" || true)" = "$3" ]; }
 has_line() { grep -q -x -F -e "$2" "$1"; }
 
+# e2e_begin <tool...>: skips when a tool is missing; then a fresh $work and
+# cleanup at exit.
+e2e_begin() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit $E2E_SKIP; }
+    done
+    # The virtual X server has no GPU; without this the GL driver is loaded for nothing.
+    export QT_XCB_GL_INTEGRATION=none
+    rm -rf "$work"
+    mkdir -p "$work"
+    trap e2e_cleanup EXIT
+}
+
+# A frame of this protocol from the hex text of its body.
+frame() { echo "F0 7E 10 07 02 $* F7"; }
+
 # Re-runs the calling script under a virtual X server when there is no display.
 ensure_display() {
     [ -n "${DISPLAY:-}" ] && return 0
@@ -68,6 +85,16 @@ start_simulator() {
 }
 
 sim_command() { echo "$*" >&7; }
+
+# state_has <text>: the unit's answer to a state command, and no earlier one,
+# contains the text.
+state_has() {
+    local from
+    from=$(($(wc -l <"$work/sim.out") + 1))
+    sim_command state
+    wait_for 5 bash -c 'tail -n "+$1" "$2" | grep -q -F -- "$3"' _ "$from" "$work/sim.out" "$1" \
+        || fail "the unit's state lacks: $1"
+}
 
 # choose_port <client name>: in the open port dialog, moves to the entry that
 # starts with the name, as a user typing it would, and presses Ok.

@@ -15,20 +15,12 @@ simulator=$2
 work=$3
 
 ensure_display "$0" "$@"
-for tool in xdotool xclip import; do
-    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit $E2E_SKIP; }
-done
-export QT_XCB_GL_INTEGRATION=none
-
-rm -rf "$work"
-mkdir -p "$work"
-trap e2e_cleanup EXIT
+e2e_begin xdotool xclip import
 
 unit=ZandoriumMemory$$
 # The dialog stays up three seconds after a write, time enough to see its picture.
 start_simulator "$simulator" "$unit" --close-delay 3000
 
-frame() { echo "F0 7E 10 07 02 $* F7"; }
 reports_of() { grep -c -x -F -e "R $(frame "$1") " "$work/editor.out" || true; }
 # report_after <frame body> <command...>: runs the command, then waits for one
 # more report of that frame in the editor's trace.
@@ -40,14 +32,6 @@ report_after() {
     wait_for 10 lines_equal "$work/editor.out" "R $(frame "$body") " $((before + 1))
 }
 sent_to_unit() { wait_for 5 has_line "$work/sim.out" "<- $(frame "$1")" || fail "the unit did not receive $1"; }
-# Looks only at the answer to this state command, not at earlier ones.
-state_has() {
-    local from
-    from=$(($(wc -l <"$work/sim.out") + 1))
-    sim_command state
-    wait_for 5 bash -c 'tail -n "+$1" "$2" | grep -q -F -- "$3"' _ "$from" "$work/sim.out" "$1" \
-        || fail "the unit's state lacks: $1"
-}
 click_at() { xdotool mousemove --window "$1" $2 $3 click 1; }
 # The front panel's bank, number and name displays; the editor's BnkNum group.
 panel_display() { sleep 0.5; crop "$panel" 880 120 328 31 "$work/$1.png"; }
