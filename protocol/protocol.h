@@ -103,6 +103,12 @@ constexpr bool isNumber(int number)
     return number >= 0 && number < kNumbersPerBank;
 }
 
+// The letter a bank shows, on either row.
+constexpr char bankLetter(int bank)
+{
+    return static_cast<char>('A' + bank % kBanksPerLetterSet);
+}
+
 constexpr int kMaxMemoryNameLength = 30;
 constexpr int kMaxDeviceNameLength = 11;
 

@@ -536,9 +536,9 @@ std::string SimulatedDevice::describe() const
     const Memory& memory = state_.current;
     const int index = state_.currentIndex;
     const int bank = bankOf(index);
-    const char letter = static_cast<char>('A' + bank % 26);
     std::ostringstream out;
-    out << "memory " << index << " (" << letter << (bank < 26 ? "" : " lower row") << ", number "
+    out << "memory " << index << " (" << Protocol::bankLetter(bank)
+        << (bank < Protocol::kBanksPerLetterSet ? "" : " lower row") << ", number "
         << numberOf(index) + 1 << ") \"" << memory.name << "\"\n  effects";
     for (const int effect : memory.effects)
         out << ' ' << effect;

@@ -167,11 +167,9 @@ void EditWindow::showBank(int bank)
     // Past the last bank there is no letter to show.
     if (!Protocol::isBank(bank)) {
         text[0] = *kNoBank;
-    } else if (bank >= Protocol::kBanksPerLetterSet) {
-        text[0] = static_cast<char>('A' + (bank - Protocol::kBanksPerLetterSet));
-        secondSet = 1;
     } else {
-        text[0] = static_cast<char>('A' + bank);
+        text[0] = Protocol::bankLetter(bank);
+        secondSet = bank >= Protocol::kBanksPerLetterSet ? 1 : 0;
     }
     ui->labelBank->setStyleSheet(secondSet ? DisplayStyle::kLight : DisplayStyle::kDark);
     ui->labelBank->setText(QString::fromLatin1(text));

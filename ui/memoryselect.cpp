@@ -63,7 +63,7 @@ MemorySelect::MemorySelect(int mode, QWidget* parent) : QDialog(parent), ui(new 
     for (int bank = 0; bank < Protocol::kBankCount; ++bank) {
         const bool upper = bank < Protocol::kBanksPerLetterSet;
         const int column = bank % Protocol::kBanksPerLetterSet;
-        bankLabels[bank] = addChoiceLabel(QString(QChar('A' + column)),
+        bankLabels[bank] = addChoiceLabel(QString(QLatin1Char(Protocol::bankLetter(bank))),
                                           QPoint(kFirstChoiceX + kChoicePitch * column,
                                                  upper ? kUpperBankRowY : kLowerBankRowY),
                                           upper ? DisplayStyle::kDark : DisplayStyle::kLight);
