@@ -61,6 +61,8 @@ void showSliderValue(QSlider* slider, int value)
 
 MiniCore::MiniCore(EditWindow* window) : QObject(window), editWindow(window)
 {
+    backupWatchdog_.setSingleShot(true);
+    connect(&backupWatchdog_, &QTimer::timeout, this, &MiniCore::giveUpBackup);
 }
 
 void MiniCore::openSlotEditWindow(int value)
@@ -238,8 +240,10 @@ void MiniCore::openSlotSetNumberWrite(int Number)
 
 void MiniCore::OpenSlotPleaseWait(int /*n*/, int OpenClose)
 {
-    if (OpenClose == 0)
-        editWindow->widgets().groupBoxPleaseWait->hide();
+    if (OpenClose != 0)
+        return;
+    backupWatchdog_.stop();
+    editWindow->endPleaseWait();
 }
 
 void MiniCore::openSlotSetVersion()
@@ -261,7 +265,10 @@ void MiniCore::openSlotSetEffectStatus()
 
 void MiniCore::openSlotProgressBarPleaseWait(int p)
 {
-    editWindow->widgets().progressBarPleaseWait->setValue(p);
+    if (backupWatchdog_.isActive())
+        backupWatchdog_.start();
+    if (p != BackupCollector::Appended::kNoProgress)
+        editWindow->widgets().progressBarPleaseWait->setValue(p);
 }
 
 void MiniCore::openSlotSetDevName()

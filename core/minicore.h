@@ -5,15 +5,19 @@
 // and then raises its signal, which reaches the slot queued; every field that
 // both threads touch is atomic or guarded by a lock.
 
+#include "backup/backupcollector.h"
+#include "backup/memoryfile.h"
 #include "backup/version.h"
 #include "core/hubfields.h"
 #include "protocol/protocol.h"
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 
 class EditWindow;
 
@@ -32,6 +36,27 @@ public:
     static constexpr int kFromEditor = 1;
 
     explicit MiniCore(EditWindow* editWindow);
+
+    // Backup (core/backuprestore.cpp). startBackup and setFilePath run on the
+    // GUI thread before the request leaves; the device's blocks and its end
+    // message reach appendBackupBlock and writeBackupFile on the input thread.
+    void startBackup();
+    void setFilePath(const QString& name);
+    void appendBackupBlock(const unsigned char* block, std::size_t length);
+    // True when the file was written and holds a restorable backup; any other
+    // outcome of a running backup is told through openSignalBackupMessage.
+    // False, silently, when no backup runs.
+    bool writeBackupFile();
+
+    // Restore, on the GUI thread: checks the file whole, then sends it block by
+    // block, each after the device acknowledged the one before. Keeps the
+    // event loop running meanwhile. Hides the progress panel when it returns;
+    // true when every block was acknowledged.
+    bool restoreFromFile(const QString& name);
+
+    // Limits on the device's silence; GUI thread only.
+    int backupSilenceLimitMs = 5000;
+    int acknowledgeLimitMs = 5000;
 
     EditWindow* const editWindow;
 
@@ -61,6 +86,13 @@ public:
     Guarded<VersionNumbers> dataVersion;
     Guarded<QString> dataVersionString;
     Guarded<QString> firmwareVersionString;
+    // Set once the device has reported its versions: a restore needs them.
+    std::atomic<bool> versionsReported{false};
+    Guarded<QString> filePath;
+    BackupCollector backup;
+    // GUI thread only: the file of the last restore.
+    QByteArray restoreBuffer;
+    MemoryFile::FileHeader fileHeader;
     QString dialogText;  // GUI thread only
     // Set by the device's acknowledgement, polled and cleared by a restore.
     std::atomic<int> restoreAck{0};
@@ -102,6 +134,8 @@ signals:
     void openSignalComplete();
     void openSignalSetCheckedCC(int PedNum);
     void openSignalSetAnalogVal(int PedNum);
+    // A backup that ended otherwise than with a good file: what happened.
+    void openSignalBackupMessage(const QString& text);
     // The text lives only during the emission: GUI thread only, never queued.
     void SignalDisplayBank(char* b, int nr);
     void SignalDisplayNumber(char* b);
@@ -140,7 +174,19 @@ public slots:
     void openSlotComplete();
     void openSlotSetCheckedCC(int PedNum);
     void openSlotSetAnalogVal(int PedNUm);
+    void openSlotBackupMessage(const QString& text);
     void SlotDisplayBank(char* b, int nr);
     void SlotDisplayNumber(char* b);
     void SlotDisplayName(char* b);
+
+private:
+    void giveUpBackup();
+    bool checkAndSendRestore(const QString& name);
+    bool sendRestoreBlocks();
+    bool awaitAcknowledge();
+    // Shows text and returns false once the user has read it.
+    bool refuseRestore(const QString& text);
+
+    // Runs while a backup waits for the device; each block restarts it.
+    QTimer backupWatchdog_;
 };

@@ -200,10 +200,15 @@ void FrameDecoder::decode(const unsigned char* frame, std::size_t length) const
     case Command::Complete:
         emit hub_->openSignalComplete();
         break;
+    case Command::BackupBlock:
+        hub_->appendBackupBlock(frame, length);
+        break;
+    case Command::BackupEnd:
+        if (hub_->writeBackupFile())
+            emit hub_->OpenSignalPleaseWait(0, 0);
+        break;
     default:
-        // Relays above; codes the device does not report; and memory blocks
-        // and the end of a backup, which only matter while a backup runs:
-        // none can run yet.
+        // Relays above, and codes the device does not report.
         break;
     }
 }
@@ -261,5 +266,6 @@ void FrameDecoder::decodeVersions(const FrameReader& reader) const
     hub_->dataVersionText.set(data);
     hub_->dataVersion.set(parseVersion(data.data()));
     hub_->dataVersionString.set(QString::fromUtf8(data.data()));
+    hub_->versionsReported = true;
     emit hub_->openSignalSetVersion();
 }

@@ -34,6 +34,7 @@ QString Console::help()
         "  key <0-13>      press a key: 0-9 loops 1-10, 10 SW1, 11 SW2, 12 Menu, 13 Tap\n"
         "  menu, tap       press Menu or Tap\n"
         "  memory <0-519>  switch to a memory (bank x 10 + number)\n"
+        "  rename <0-519> <name>  rename a stored memory\n"
         "  select, write   open the editor's memory dialog to select or to write\n"
         "  close <0|1>     close the memory dialog, 1 as accepted\n"
         "  done            report an operation complete\n"
@@ -58,6 +59,9 @@ QString Console::run(const QString& line)
         device.pressKey(Protocol::kKeyTap, link_.now());
     else if (command == QLatin1String("memory") && argumentIn(words, 0, Sim::kMemoryCount - 1, value))
         device.selectMemory(value);
+    else if (command == QLatin1String("rename") && words.size() >= 3
+             && argumentIn(words.mid(0, 2), 0, Sim::kMemoryCount - 1, value))
+        device.renameMemory(value, words.mid(2).join(' ').toStdString());
     else if (command == QLatin1String("select") || command == QLatin1String("write"))
         device.openMemorySelect(command == QLatin1String("write") ? 1 : 0);
     else if (command == QLatin1String("close") && argumentIn(words, 0, 1, value))

@@ -341,6 +341,12 @@ void SimulatedDevice::onEffectStatus(const FrameReader& frame)
     }
 }
 
+void SimulatedDevice::renameMemory(int index, const std::string& name)
+{
+    if (isMemoryIndex(index))
+        state_.memories[static_cast<std::size_t>(index)].name = name.substr(0, Protocol::kMaxMemoryNameLength);
+}
+
 void SimulatedDevice::selectMemory(int index)
 {
     if (!isMemoryIndex(index))

@@ -46,6 +46,9 @@ public:
     // What the unit does on its own, from its own panel.
     void pressKey(int key, qint64 nowMs);
     void selectMemory(int index);
+    // Changes a stored memory's name, as editing on the unit itself would;
+    // the text is cut to the name's length.
+    void renameMemory(int index, const std::string& name);
     void openMemorySelect(int mode);
     void closeMemorySelect(int accepted);
     void reportComplete();

@@ -4,6 +4,7 @@
 #include "ui_dialogtextok.h"
 
 #include <algorithm>
+#include <cstdio>
 
 DialogTextOk::DialogTextOk(const QString& text, QWidget* parent) : QDialog(parent), ui(new Ui::DialogTextOk)
 {
@@ -32,6 +33,8 @@ void DialogTextOk::fitText()
 
 void DialogTextOk::showMessage(const QString& text)
 {
+    // Also on the console, for whoever runs the editor from a terminal.
+    std::fprintf(stderr, "Message: %s\n", qPrintable(QString(text).replace('\n', ' ')));
     if (g_dialogTextOk) {
         g_dialogTextOk->close();
         delete g_dialogTextOk;

@@ -1,6 +1,7 @@
 #include "ui/editwindow.h"
 
 #include "app/globals.h"
+#include "backup/memoryfile.h"
 #include "core/minicore.h"
 #include "protocol/commandsender.h"
 #include "protocol/encoding.h"
@@ -10,6 +11,8 @@
 #include "ui/indicatorstyle.h"
 #include "ui_editwindow.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QMouseEvent>
 #include <QTimerEvent>
 
@@ -435,12 +438,48 @@ void EditWindow::on_pushButtonWriteMem_clicked()
 
 void EditWindow::on_pushButtonRestore_clicked()
 {
-    // Restoring a memory file arrives with the backup procedures.
+    const QString name = QFileDialog::getOpenFileName(nullptr, QStringLiteral("Select file"), QString(),
+                                                      QString::fromLatin1(MemoryFile::kFileFilter), nullptr,
+                                                      QFileDialog::DontUseNativeDialog);
+    if (name.isEmpty() || !g_miniCore)
+        return;
+    showPleaseWait(QStringLiteral("Restore un progress ..."));
+    g_miniCore->restoreFromFile(name);
 }
 
 void EditWindow::on_pushButtonBackup_clicked()
 {
-    // Backing up to a memory file arrives with the backup procedures.
+    QFileDialog dialog(nullptr, QStringLiteral("Save to file"), QDir::currentPath(),
+                       QString::fromLatin1(MemoryFile::kFileFilter));
+    dialog.setOptions(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A name typed bare gets its extension before the dialog asks about
+    // replacing a file, so the question names the file really written.
+    dialog.setDefaultSuffix(QString::fromLatin1(MemoryFile::kExtension).mid(1));
+    backupFileName = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    if (backupFileName.isEmpty() || !g_miniCore)
+        return;
+    backupFileName = MemoryFile::ensureMemExtension(backupFileName);
+    g_miniCore->startBackup();
+    g_miniCore->setFilePath(backupFileName);
+    CommandSender::sendBackupRequest();
+    showPleaseWait(QStringLiteral("Backup un progress ..."));
+}
+
+void EditWindow::showPleaseWait(const QString& operation)
+{
+    ui->labelPleaseWait->setText(operation);
+    ui->progressBarPleaseWait->setValue(0);
+    ui->groupBoxPleaseWait->show();
+    ui->pushButtonBackup->setEnabled(false);
+    ui->pushButtonRestore->setEnabled(false);
+}
+
+void EditWindow::endPleaseWait()
+{
+    ui->groupBoxPleaseWait->hide();
+    ui->pushButtonBackup->setEnabled(true);
+    ui->pushButtonRestore->setEnabled(true);
 }
 
 void EditWindow::toggleEffect(int effect)

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QIcon>
 #include <QPoint>
+#include <QString>
 
 #include <array>
 #include <memory>
@@ -42,6 +43,10 @@ public:
     void showNumber(int number);
     // The completion picture, for two seconds.
     void showDone();
+    // The progress panel of a backup or restore; while it shows, neither
+    // operation can be started again.
+    void showPleaseWait(const QString& operation);
+    void endPleaseWait();
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -135,4 +140,5 @@ private:
     QIcon iconSwitchOn;
     QIcon iconOff;
     std::array<int, Protocol::kEffectCount> effectShown{};
+    QString backupFileName;
 };

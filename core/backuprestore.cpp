@@ -1,0 +1,176 @@
+// The hub's part in backing the device's memory up to a file and restoring it.
+
+#include "core/minicore.h"
+
+#include "midi/delay.h"
+#include "protocol/commandsender.h"
+#include "ui/dialogtextok.h"
+#include "ui/editwindow.h"
+#include "ui_editwindow.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+
+namespace {
+
+// The device needs this long per block, acknowledged or not.
+constexpr int kBlockPacingMs = 100;
+constexpr int kPanelClose = 0;
+constexpr int kRestoreEnded = 1;
+
+QString shownPath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+}  // namespace
+
+void MiniCore::startBackup()
+{
+    backup.start();
+    backupWatchdog_.start(backupSilenceLimitMs);
+}
+
+void MiniCore::setFilePath(const QString& name)
+{
+    filePath.set(name);
+}
+
+void MiniCore::appendBackupBlock(const unsigned char* block, std::size_t length)
+{
+    const BackupCollector::Appended appended = backup.appendBackupBlock(block, length);
+    switch (appended.outcome) {
+    case BackupCollector::Outcome::Stored:
+        // Every block is a sign of life for the watchdog, figure or not.
+        emit openSignalProgressBarPleaseWait(appended.progress);
+        break;
+    case BackupCollector::Outcome::Overflow:
+        emit openSignalBackupMessage(
+            QStringLiteral("The device sent more than 2,097,152 bytes of memory data.\n\n"
+                           "The backup was stopped and no file was written."));
+        break;
+    case BackupCollector::Outcome::Ignored:
+        break;
+    }
+}
+
+bool MiniCore::writeBackupFile()
+{
+    const std::optional<QByteArray> collected = backup.finish();
+    if (!collected)
+        return false;
+    const QString path = filePath.get();
+    // An empty file would pass for a backup and could replace a good one.
+    if (collected->isEmpty()) {
+        emit openSignalBackupMessage(
+            QStringLiteral("The device sent no memory data.\n\nNo file was written."));
+        return false;
+    }
+    QString error;
+    if (!MemoryFile::saveFile(path, *collected, error)) {
+        emit openSignalBackupMessage(QStringLiteral("The backup could not be saved to\n%1\n%2\n\n"
+                                                    "An earlier file of that name is unchanged.")
+                                         .arg(shownPath(path), error));
+        return false;
+    }
+    const QString problem = MemoryFile::checkRestoreFile(*collected);
+    if (!problem.isEmpty()) {
+        emit openSignalBackupMessage(
+            QStringLiteral("The backup was saved to\n%1\nbut it cannot be restored:\n%2").arg(shownPath(path), problem));
+        return false;
+    }
+    return true;
+}
+
+void MiniCore::openSlotBackupMessage(const QString& text)
+{
+    backupWatchdog_.stop();
+    DialogTextOk::showMessage(text);
+    editWindow->endPleaseWait();
+}
+
+void MiniCore::giveUpBackup()
+{
+    if (!backup.abandon())
+        return;
+    openSlotBackupMessage(QStringLiteral("The device stopped sending its memory.\n\n"
+                                         "The backup was stopped and no file was written."));
+}
+
+bool MiniCore::restoreFromFile(const QString& name)
+{
+    const bool restored = checkAndSendRestore(name);
+    emit OpenSignalPleaseWait(kRestoreEnded, kPanelClose);
+    return restored;
+}
+
+bool MiniCore::checkAndSendRestore(const QString& name)
+{
+    setFilePath(name);
+    QByteArray contents;
+    QString problem;
+    if (MemoryFile::readRestoreFile(filePath.get(), contents, problem))
+        problem = MemoryFile::checkRestoreFile(contents);
+    if (!problem.isEmpty())
+        return refuseRestore(QStringLiteral("This file cannot be restored:\n%1\n\nNothing was sent to the device.")
+                                 .arg(problem));
+    restoreBuffer = contents;
+    fileHeader = MemoryFile::readFileHeader(restoreBuffer);
+
+    if (!versionsReported) {
+        CommandSender::sendStartupRequest();
+        return refuseRestore(QStringLiteral("The device has not reported its data version yet,\n"
+                                            "so the file cannot be checked against it.\n\n"
+                                            "It has been asked again: try once more in a moment.\n"
+                                            "Nothing was sent to the device."));
+    }
+    // Only the major and the third numbers decide, each on its own.
+    const VersionNumbers device = dataVersion.get();
+    if (fileHeader.version.major > device.major || fileHeader.version.third > device.third)
+        return refuseRestore(QStringLiteral("Incompatible version.\n\nFile data version ") + fileHeader.versionString
+                             + QStringLiteral("\nMemory data version ") + dataVersionString.get());
+    return sendRestoreBlocks();
+}
+
+bool MiniCore::sendRestoreBlocks()
+{
+    // A checked file ends each block with its only F7.
+    const int blockCount = restoreBuffer.count(static_cast<char>(Protocol::kSysExEnd));
+    QProgressBar* const bar = editWindow->widgets().progressBarPleaseWait;
+    MemoryFile::SendBuffer sendBuffer{};
+    int readPosition = 0;
+    for (int block = 1; readPosition < restoreBuffer.size(); ++block) {
+        readPosition = MemoryFile::nextBlock(restoreBuffer, readPosition, sendBuffer);
+        bar->setValue(MemoryFile::progressFigure(MemoryFile::blockPosition(sendBuffer.data()), fileHeader.total()));
+        // Cleared before sending, so a quick acknowledgement is not lost.
+        restoreAck = 0;
+        CommandSender::sendRawFrame(sendBuffer.data(), sendBuffer.size());
+        if (!awaitAcknowledge())
+            return refuseRestore(QStringLiteral("The device did not acknowledge block %1 of %2.\n\n"
+                                                "The restore was stopped and nothing more was sent.\n"
+                                                "Restore the file again before using the device.")
+                                     .arg(block)
+                                     .arg(blockCount));
+        restoreAck = 0;
+    }
+    return true;
+}
+
+bool MiniCore::awaitAcknowledge()
+{
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        delayMs(kBlockPacingMs);
+        if (restoreAck == 1)
+            return true;
+    } while (waited.elapsed() < acknowledgeLimitMs);
+    return false;
+}
+
+bool MiniCore::refuseRestore(const QString& text)
+{
+    dialogText = text;
+    emit openSignaleTExtDialogOk();
+    return false;
+}
