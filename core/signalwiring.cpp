@@ -50,6 +50,7 @@ void SignalWiring::connectHub()
     wire(&MiniCore::openSignalComplete, &MiniCore::openSlotComplete);
     wire(&MiniCore::openSignalSetCheckedCC, &MiniCore::openSlotSetCheckedCC);
     wire(&MiniCore::openSignalSetAnalogVal, &MiniCore::openSlotSetAnalogVal);
+    wire(&MiniCore::openSignalBackupMessage, &MiniCore::openSlotBackupMessage);
     wire(&MiniCore::SignalDisplayBank, &MiniCore::SlotDisplayBank);
     wire(&MiniCore::SignalDisplayNumber, &MiniCore::SlotDisplayNumber);
     wire(&MiniCore::SignalDisplayName, &MiniCore::SlotDisplayName);

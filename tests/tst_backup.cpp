@@ -1,4 +1,412 @@
+// Backup and restore through the editor's buttons, the real hub and decoder:
+// the file dialogs, what is sent and written, the progress panel, and every
+// way an operation can end early, each with its message.
+
+#include "app/globals.h"
+#include "core/minicore.h"
+#include "simulator/memoryimage.h"
+#include "simulator/simulateddevice.h"
+#include "support/hubharness.h"
+#include "support/memoryblocks.h"
+#include "support/tracecapture.h"
+#include "ui/dialogtextok.h"
+#include "ui/editwindow.h"
+#include "ui_editwindow.h"
+
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QtTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+
+#include <functional>
+
+namespace {
+
+constexpr int kBackupRequestCommand = 0x1D;
+constexpr int kBlockCommand = 0x1E;
+
+// Answers the next file dialog with path, or cancels it when path is empty;
+// keeps what the dialog looked like.
+struct FileDialogAnswer
+{
+    QString caption;
+    QString directory;
+    QStringList filters;
+    bool nonNative = false;
+
+    explicit FileDialogAnswer(const QString& path)
+    {
+        QTimer::singleShot(20, [this, path] { answer(path); });
+    }
+
+    void answer(const QString& path)
+    {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(20, [this, path] { answer(path); });
+            return;
+        }
+        caption = dialog->windowTitle();
+        directory = dialog->directory().absolutePath();
+        filters = dialog->nameFilters();
+        nonNative = dialog->testOption(QFileDialog::DontUseNativeDialog) && !dialog->parent();
+        if (path.isEmpty()) {
+            dialog->reject();
+        } else {
+            // As typed into the name box.
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(path);
+            static_cast<QDialog*>(dialog)->accept();
+        }
+    }
+};
+
+// Reads and closes every message the program shows.
+class MessageReader : public QObject
+{
+public:
+    QStringList texts;
+    MessageReader() { startTimer(10); }
+
+protected:
+    void timerEvent(QTimerEvent*) override
+    {
+        if (!g_dialogTextOk || !g_dialogTextOk->isVisible())
+            return;
+        texts.append(g_dialogTextOk->findChild<QLabel*>("label")->text());
+        g_dialogTextOk->close();
+    }
+};
+
+// Plays the device: every frame the editor sends goes to answer, in order.
+class Responder : public QObject
+{
+public:
+    Responder(const TraceCapture& trace, std::function<void(const QByteArray&)> answer)
+        : trace_(trace), answer_(std::move(answer))
+    {
+        startTimer(5);
+    }
+
+protected:
+    void timerEvent(QTimerEvent*) override
+    {
+        const QList<QByteArray> sent = trace_.sentFrames();
+        for (; seen_ < sent.size(); ++seen_)
+            answer_(sent.at(seen_));
+    }
+
+private:
+    const TraceCapture& trace_;
+    std::function<void(const QByteArray&)> answer_;
+    int seen_ = 0;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray versionReply(const QByteArray& data)
+{
+    return QByteArray::fromHex("F07E10070222") + number28(5) + "1.4.2" + number28(data.size()) + data
+           + QByteArray::fromHex("F7");
+}
+
+QList<QByteArray> framesWithCommand(const QList<QByteArray>& frames, int command)
+{
+    QList<QByteArray> found;
+    for (const QByteArray& frame : frames) {
+        if (frame.size() > 5 && static_cast<unsigned char>(frame.at(5)) == command)
+            found.append(frame);
+    }
+    return found;
+}
+
+QList<QByteArray> blocksOf(const QByteArray& file)
+{
+    QList<QByteArray> blocks;
+    for (int start = 0; start < file.size();) {
+        const int end = file.indexOf('\xF7', start) + 1;
+        if (end == 0)
+            break;
+        blocks.append(file.mid(start, end - start));
+        start = end;
+    }
+    return blocks;
+}
+
+}  // namespace
+
+class BackupTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void backupButton_data();
+    void backupButton();
+    void backupFromDevice();
+    void backupEnds_data();
+    void backupEnds();
+    void backupSilence();
+    void restore_data();
+    void restore();
+
+private:
+    bool panelShown() const { return ui().groupBoxPleaseWait->isVisibleTo(&harness->editWindow()); }
+    bool buttonsEnabled() const { return ui().pushButtonBackup->isEnabled() && ui().pushButtonRestore->isEnabled(); }
+    const Ui::EditWindow& ui() const { return harness->editWindow().widgets(); }
+    void startBackup(const QString& path) const;
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TraceCapture> trace;
+    std::unique_ptr<HubHarness> harness;
+    std::unique_ptr<MessageReader> messages;
+    QList<int> bars;
+};
+
+void BackupTest::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    trace = std::make_unique<TraceCapture>();
+    harness = std::make_unique<HubHarness>();
+    messages = std::make_unique<MessageReader>();
+    bars.clear();
+    connect(&harness->hub(), &MiniCore::openSignalProgressBarPleaseWait, this, [this](int p) {
+        if (p >= 0)
+            bars.append(p);
+    });
+    harness->editWindow().show();
+    QDir::setCurrent(dir->path());
+}
+
+void BackupTest::cleanup()
+{
+    messages.reset();
+    harness.reset();
+    trace.reset();
+    dir.reset();
+}
+
+void BackupTest::startBackup(const QString& path) const
+{
+    harness->hub().startBackup();
+    harness->hub().setFilePath(path);
+    harness->editWindow().showPleaseWait("Backup un progress ...");
+}
+
+void BackupTest::backupButton_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("cancelled") << "" << "";
+    QTest::newRow("bare name") << "bank1" << "bank1.mem";
+    QTest::newRow("upper case") << "bank1.MEM" << "bank1.MEM.mem";
+    QTest::newRow("with extension") << "bank1.mem" << "bank1.mem";
+}
+
+void BackupTest::backupButton()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
+    const FileDialogAnswer dialog(typed.isEmpty() ? typed : dir->filePath(typed));
+    QTest::mouseClick(ui().pushButtonBackup, Qt::LeftButton);
+
+    QCOMPARE(dialog.caption, QString("Save to file"));
+    QCOMPARE(dialog.directory, QDir(dir->path()).absolutePath());
+    QCOMPARE(dialog.filters, QStringList{"Zandorium memory files (*.mem)"});
+    QVERIFY(dialog.nonNative);
+    if (saved.isEmpty()) {
+        QVERIFY(trace->sentFrames().isEmpty());
+        QVERIFY(!panelShown());
+        QVERIFY(buttonsEnabled());
+        return;
+    }
+    QCOMPARE(trace->sentFrames(), QList<QByteArray>{deviceFrame("1D 00")});
+    QCOMPARE(harness->hub().filePath.get(), dir->filePath(saved));
+    QVERIFY(panelShown());
+    QCOMPARE(ui().labelPleaseWait->text(), QString("Backup un progress ..."));
+    QCOMPARE(ui().progressBarPleaseWait->value(), 0);
+    QVERIFY(!ui().pushButtonBackup->isEnabled() && !ui().pushButtonRestore->isEnabled());
+    QVERIFY(!QFile::exists(dir->filePath(saved)));
+}
+
+// The simulated unit's whole memory, as it streams it, lands in the file
+// byte for byte and in order.
+void BackupTest::backupFromDevice()
+{
+    QElapsedTimer clock;
+    clock.start();
+    Sim::SimulatedDevice device(Sim::seededState(), Sim::Options{}, &HubHarness::deliver);
+    const Responder unit(*trace, [&](const QByteArray& frame) { device.receive(frame, clock.elapsed()); });
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, [&] { device.advanceTo(clock.elapsed()); });
+    tick.start(2);
+
+    const FileDialogAnswer dialog(dir->filePath("whole"));
+    QTest::mouseClick(ui().pushButtonBackup, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!panelShown(), 10000);
+
+    const QList<QByteArray> blocks = Sim::dumpBlocks(Sim::buildDump(Sim::seededState().memories, "1.0.3"));
+    QCOMPARE(blocksOf(readAll(dir->filePath("whole.mem"))), blocks);
+    QCOMPARE(bars.size(), blocks.size());
+    QCOMPARE(bars.first(), 0);
+    QVERIFY(buttonsEnabled());
+    QCOMPARE(messages->texts, QStringList());
+}
+
+void BackupTest::backupEnds_data()
+{
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QList<QByteArray>>("frames");
+    QTest::addColumn<QList<int>>("expectedBars");
+    QTest::addColumn<QString>("message");  // a part of it; empty: none
+
+    const QByteArray end = deviceFrame("1F 00");
+    const QByteArray first = firstBlock(1000, "1.0.3");
+    QTest::newRow("one block") << true << "a.mem" << QList<QByteArray>{first, end} << QList<int>{0} << "";
+    QTest::newRow("progress") << true << "a.mem"
+                              << QList<QByteArray>{first, memoryBlock(500, "x"), memoryBlock(339, "y"), end}
+                              << QList<int>{0, 50, 33} << "";
+    QTest::newRow("total 0") << true << "a.mem" << QList<QByteArray>{firstBlock(0, "1.0.3"), memoryBlock(5, "x"), end}
+                             << QList<int>{} << "but it cannot be restored:\nThe first block gives a memory size of 0.";
+    QTest::newRow("no block") << true << "a.mem" << QList<QByteArray>{end} << QList<int>{}
+                              << "The device sent no memory data.";
+    QList<QByteArray> flood{first};
+    for (int i = 0; i <= 2097152 / 200; ++i)
+        flood.append(memoryBlock(0, QByteArray(189, 'z')));
+    flood.append(end);
+    QTest::newRow("over 2 MiB") << true << "a.mem" << flood << QList<int>{0, 0, 0} << "more than 2,097,152 bytes";
+    QTest::newRow("folder missing") << true << "none/a.mem" << QList<QByteArray>{first, end} << QList<int>{0}
+                                    << "could not be saved to";
+    QTest::newRow("not started") << false << "a.mem" << QList<QByteArray>{first, end} << QList<int>{} << "";
+}
+
+void BackupTest::backupEnds()
+{
+    QFETCH(bool, started);
+    QFETCH(QString, file);
+    QFETCH(QList<QByteArray>, frames);
+    QFETCH(QList<int>, expectedBars);
+    QFETCH(QString, message);
+    harness->hub().setFilePath(dir->filePath(file));
+    if (started)
+        startBackup(dir->filePath(file));
+    HubSignalLog log(harness->hub());
+    for (const QByteArray& frame : frames)
+        HubHarness::deliver(frame);
+    QTest::qWait(50);
+
+    QCOMPARE(bars.mid(0, 3), expectedBars);
+    const bool written = started && (message.isEmpty() || message.contains("cannot be restored"));
+    QCOMPARE(QFile::exists(dir->filePath(file)), written);
+    if (written && message.isEmpty())
+        QCOMPARE(readAll(dir->filePath(file)), frames.mid(0, frames.size() - 1).join());
+    QCOMPARE(messages->texts.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QVERIFY2(messages->texts.first().contains(message), qPrintable(messages->texts.first()));
+    if (!started)
+        QCOMPARE(log.names, QStringList());
+    QVERIFY(!panelShown());
+    QVERIFY(buttonsEnabled());
+}
+
+// A device that stops sending leaves no panel hanging and no file behind,
+// even if its end message comes after all.
+void BackupTest::backupSilence()
+{
+    harness->hub().backupSilenceLimitMs = 300;
+    startBackup(dir->filePath("a.mem"));
+    HubHarness::deliver(firstBlock(1000, "1.0.3"));
+    QTest::qWait(200);
+    HubHarness::deliver(memoryBlock(500, "x"));
+    QTest::qWait(200);
+    QVERIFY(panelShown());
+    QTRY_COMPARE(messages->texts.size(), 1);
+    QCOMPARE(messages->texts.first(),
+             QString("The device stopped sending its memory.\n\nThe backup was stopped and no file was written."));
+    QVERIFY(!panelShown());
+    HubHarness::deliver(deviceFrame("1F 00"));
+    QVERIFY(!QFile::exists(dir->filePath("a.mem")));
+}
+
+void BackupTest::restore_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("deviceVersion");  // empty: never reported
+    QTest::addColumn<int>("acks");                  // -1: every block
+    QTest::addColumn<int>("sentBlocks");
+    QTest::addColumn<QString>("message");  // its beginning; empty: none
+
+    const QByteArray good = threeBlockFile("1.2.3");
+    QTest::newRow("same version") << good << QByteArray("1.2.3") << -1 << 3 << "";
+    QTest::newRow("minor not compared") << threeBlockFile("1.9.3") << QByteArray("1.2.3") << -1 << 3 << "";
+    QTest::newRow("newer major") << threeBlockFile("2.0.0") << QByteArray("1.5.5") << -1 << 0
+                                 << "Incompatible version.\n\nFile data version 2.0.0\nMemory data version 1.5.5";
+    QTest::newRow("newer third") << threeBlockFile("1.0.4") << QByteArray("1.9.3") << -1 << 0
+                                 << "Incompatible version.\n\nFile data version 1.0.4\nMemory data version 1.9.3";
+    QTest::newRow("third alone") << threeBlockFile("1.0.5") << QByteArray("2.0.3") << -1 << 0
+                                 << "Incompatible version.\n\nFile data version 1.0.5\nMemory data version 2.0.3";
+    QTest::newRow("versions unknown") << good << QByteArray() << -1 << 0 << "The device has not reported";
+    QTest::newRow("bad file") << good + "x" << QByteArray("1.2.3") << -1 << 0
+                              << "This file cannot be restored:\nThe file does not end with a complete block";
+    QTest::newRow("no acknowledgement") << good << QByteArray("1.2.3") << 0 << 1
+                                        << "The device did not acknowledge block 1 of 3.";
+    QTest::newRow("second unanswered") << good << QByteArray("1.2.3") << 1 << 2
+                                       << "The device did not acknowledge block 2 of 3.";
+}
+
+void BackupTest::restore()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, deviceVersion);
+    QFETCH(int, acks);
+    QFETCH(int, sentBlocks);
+    QFETCH(QString, message);
+    const QString path = dir->filePath("r.mem");
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    out.close();
+    if (!deviceVersion.isEmpty())
+        HubHarness::deliver(versionReply(deviceVersion));
+    harness->hub().acknowledgeLimitMs = 400;
+    // An acknowledgement from before the restore must not count for its first block.
+    harness->hub().restoreAck = 1;
+    QList<int> barsAtSend;
+    const Responder device(*trace, [&](const QByteArray& frame) {
+        if (framesWithCommand({frame}, kBlockCommand).isEmpty())
+            return;
+        barsAtSend.append(ui().progressBarPleaseWait->value());
+        if (acks < 0 || acks-- > 0)
+            HubHarness::deliver(deviceFrame("23 00"));
+    });
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const FileDialogAnswer dialog(path);
+    QTest::mouseClick(ui().pushButtonRestore, Qt::LeftButton);
+    QCOMPARE(dialog.caption, QString("Select file"));
+    QVERIFY(dialog.nonNative);
+
+    const QList<QByteArray> sent = framesWithCommand(trace->sentFrames(), kBlockCommand);
+    QCOMPARE(sent, blocksOf(file).mid(0, sentBlocks));
+    QCOMPARE(messages->texts.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QVERIFY2(messages->texts.first().startsWith(message), qPrintable(messages->texts.first()));
+    QCOMPARE(framesWithCommand(trace->sentFrames(), 0x09).size(), deviceVersion.isEmpty() ? 1 : 0);
+    QVERIFY(framesWithCommand(trace->sentFrames(), kBackupRequestCommand).isEmpty());
+    QVERIFY(!panelShown());
+    QVERIFY(buttonsEnabled());
+    if (sentBlocks == 3 && message.isEmpty()) {
+        QCOMPARE(barsAtSend, (QList<int>{0, 33, 66}));
+        QVERIFY2(elapsed.elapsed() >= 300, "each block takes at least 100 ms");
+    }
+}
+
+QTEST_MAIN(BackupTest)
 #include "tst_backup.moc"
