@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# Backup and restore against the simulated unit, through the file dialogs as a
+# user works them:
+#  1. A backup, memories changed on the unit, a restore of the backup, and a
+#     second backup: the two files are byte-identical and the unit holds the
+#     memories of the first backup again.
+#  2. The unit going away in the middle of a restore: the editor gives up with
+#     the time-out message and hides its progress panel.
+#  3. A restore into a unit whose data version is older: refused with the
+#     message, nothing sent.
+# usage: backup_e2e.sh <zandorium-editor> <zandorium-sim> <work dir>
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+editor=$1
+simulator=$2
+work=$3
+
+ensure_display "$0" "$@"
+e2e_begin xdotool import cmp
+
+click_at() { xdotool mousemove --window "$1" $2 $3 click 1; }
+# Frames of a command, whatever their arguments.
+command_prefix() { echo "F0 7E 10 07 02 $1 "; }
+received_by_unit() { grep -c -F -e "<- $(command_prefix "$1")" "$work/sim.out" || true; }
+panel_region() { sleep 0.3; crop "$edit" 716 590 203 144 "$work/$1.png"; }
+# The panel's place looks as before any operation; the done picture, which
+# overlaps it for two seconds after a restore, must have gone too.
+panel_hidden() { panel_region "$1" && same_picture "$work/$1.png" "$work/panel-hidden.png"; }
+
+# answer_file_dialog <caption> <path>: types the path into the dialog's name box.
+answer_file_dialog() {
+    local dialog
+    wait_for 10 has_window "^$1\$" || fail "no \"$1\" dialog"
+    dialog=$(window_of "^$1\$")
+    xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+    sleep 0.3
+    xdotool type --delay 10 "$2"
+    xdotool key Return
+}
+
+# The message the editor shows, as it also writes it on its console.
+has_message() { grep -q -F -e "Message: $1" "$work/editor.err"; }
+# Dismisses the shown message with its Ok button (the editor's window aside).
+dismiss_message() {
+    local id
+    for id in $(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null); do
+        [ "$id" = "$edit" ] && continue
+        xdotool windowfocus --sync "$id" 2>/dev/null || true
+        xdotool key Return
+    done
+    sleep 0.5
+}
+
+# start_session <client name> [simulator options...]: a unit, the editor on
+# it, and the editor window opened from the front panel.
+start_session() {
+    local unit=$1
+    shift
+    start_simulator "$simulator" "$unit" "$@"
+    "$editor" >"$work/editor.out" 2>"$work/editor.err" &
+    E2E_PIDS+=("$!")
+    editor_pid=$!
+    choose_port "$unit"
+    wait_for 10 grep -q -F "R $(command_prefix 22)" "$work/editor.out" || fail "the unit's versions did not arrive"
+    panel=$(window_of '^Zandorium Uploader$')
+    [ -n "$panel" ] || fail "no front panel"
+    wait_for 20 no_window '^Dialog$' || fail "the port dialog stayed"
+    click_key "$panel" 12
+    wait_for 10 has_window '^Dialog$' || fail "Menu did not open the editor"
+    edit=$(window_of '^Dialog$')
+}
+
+# backup_to <file>: Backup, the name typed without its extension.
+backup_to() {
+    click_at "$edit" 628 678
+    answer_file_dialog "Save to file" "$work/$1"
+    wait_for 30 test -f "$work/$1.mem" || fail "no backup file $1.mem"
+}
+
+restore_from() {
+    click_at "$edit" 628 712
+    answer_file_dialog "Select file" "$work/$1"
+}
+
+start_session ZandoriumBackup$$
+panel_region panel-hidden
+
+echo "== Back up, change memories on the unit, restore, back up again"
+backup_to first
+sim_command memory 3
+state_has 'memory 3 (A, number 4) "Classic Lead"'
+sim_command rename 3 Changed Lead
+sim_command rename 518 Not Empty
+sim_command memory 518
+state_has '"Not Empty"'
+sim_command memory 3
+state_has '"Changed Lead"'
+restore_from first.mem
+sleep 1
+panel_region panel-restoring
+same_picture "$work/panel-restoring.png" "$work/panel-hidden.png" && fail "no progress panel during the restore"
+wait_for 60 grep -q '^restore complete' "$work/sim.err" || fail "the unit did not take the whole restore"
+blocks=$(received_by_unit 1E)
+[ "$blocks" = "$(grep -c -F -e "-> $(command_prefix 1E)" "$work/sim.out")" ] || fail "the restore sent $blocks blocks"
+wait_for 5 grep -q -F "R $(frame 28 00)" "$work/editor.out" || fail "the unit did not report the restore done"
+wait_for 5 panel_hidden panel-after || fail "the progress panel stayed after the restore"
+backup_to second
+cmp "$work/first.mem" "$work/second.mem" || fail "the second backup differs from the first"
+sim_command memory 518
+state_has '"Empty"'
+sim_command memory 3
+state_has '"Classic Lead"'
+has_message "" && fail "a message after a good backup and restore: $(grep Message "$work/editor.err")"
+echo "   $blocks blocks, $(stat -c %s "$work/first.mem") bytes, both backups identical"
+
+echo "== The unit goes away in the middle of a restore"
+before=$(received_by_unit 1E)
+restore_from first.mem
+wait_for 20 bash -c '[ $(grep -c -F -e "<- $2" "$1") -ge $3 ]' _ "$work/sim.out" "$(command_prefix 1E)" $((before + 10)) \
+    || fail "the restore did not start"
+kill -9 "$sim_pid"
+wait_for 15 has_message "The device did not acknowledge block " || fail "no time-out message"
+# The block named is the last one sent: at most one past what the unit saw.
+stalled=$(sed -n "s/.*Message: The device did not acknowledge block \([0-9]*\) of $blocks\..*/\1/p" "$work/editor.err")
+seen=$(($(received_by_unit 1E) - before))
+[ -n "$stalled" ] && [ "$stalled" -gt 10 ] && [ "$stalled" -le $((seen + 1)) ] \
+    || fail "the time-out message names the wrong block ($seen seen): $(grep Message "$work/editor.err")"
+dismiss_message
+wait_for 5 panel_hidden panel-timeout || fail "the progress panel stayed after the time-out"
+exit_front_panel "$panel" "$editor_pid"
+e2e_cleanup
+E2E_PIDS=()
+rm -f "$work/sim.in"
+exec 7>&-
+
+echo "== A restore into a unit with an older data version is refused"
+start_session ZandoriumOlder$$ --data-version 1.0.1
+restore_from first.mem
+wait_for 10 has_message "Incompatible version.  File data version 1.0.3 Memory data version 1.0.1" \
+    || fail "no refusal message: $(grep Message "$work/editor.err" || true)"
+dismiss_message
+wait_for 5 panel_hidden panel-refused || fail "the progress panel stayed after the refusal"
+[ "$(received_by_unit 1E)" = 0 ] || fail "a refused file reached the unit"
+exit_front_panel "$panel" "$editor_pid"
+echo "PASS"
