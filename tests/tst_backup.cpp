@@ -21,6 +21,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -153,6 +154,7 @@ private slots:
     void backupEnds_data();
     void backupEnds();
     void backupSilence();
+    void fromInputThread();
     void restore_data();
     void restore();
 
@@ -333,6 +335,27 @@ void BackupTest::backupSilence()
     QVERIFY(!panelShown());
     HubHarness::deliver(deviceFrame("1F 00"));
     QVERIFY(!QFile::exists(dir->filePath("a.mem")));
+}
+
+// As RtMidi delivers: the device's frames on a thread of their own, while a
+// backup was started and the versions are read on the GUI thread.
+void BackupTest::fromInputThread()
+{
+    const QList<QByteArray> blocks{firstBlock(300, "1.0.3"), memoryBlock(100, "x"), memoryBlock(200, "y")};
+    startBackup(dir->filePath("t.mem"));
+    std::thread input([&] {
+        HubHarness::deliver(versionReply("1.0.3"));
+        for (const QByteArray& block : blocks)
+            HubHarness::deliver(block);
+        HubHarness::deliver(deviceFrame("1F 00"));
+    });
+    QTRY_VERIFY(!panelShown());
+    input.join();
+    QCOMPARE(readAll(dir->filePath("t.mem")), blocks.join());
+    QCOMPARE(bars, (QList<int>{0, 33, 66}));
+    QCOMPARE(ui().labelDataVer->text(), QString("Data version 1.0.3"));
+    QVERIFY(harness->hub().versionsReported);
+    QCOMPARE(harness->hub().dataVersionString.get(), QString("1.0.3"));
 }
 
 void BackupTest::restore_data()
