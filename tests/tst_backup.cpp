@@ -368,6 +368,7 @@ void BackupTest::restore_data()
 
     const QByteArray good = threeBlockFile("1.2.3");
     QTest::newRow("same version") << good << QByteArray("1.2.3") << -1 << 3 << "";
+    QTest::newRow("one block") << firstBlock(9, "1.2.3") << QByteArray("1.2.3") << -1 << 1 << "";
     QTest::newRow("minor not compared") << threeBlockFile("1.9.3") << QByteArray("1.2.3") << -1 << 3 << "";
     QTest::newRow("newer major") << threeBlockFile("2.0.0") << QByteArray("1.5.5") << -1 << 0
                                  << "Incompatible version.\n\nFile data version 2.0.0\nMemory data version 1.5.5";
