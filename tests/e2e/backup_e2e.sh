@@ -19,7 +19,6 @@ work=$3
 ensure_display "$0" "$@"
 e2e_begin xdotool import cmp
 
-click_at() { xdotool mousemove --window "$1" $2 $3 click 1; }
 # Frames of a command, whatever their arguments.
 command_prefix() { echo "F0 7E 10 07 02 $1 "; }
 received_by_unit() { grep -c -F -e "<- $(command_prefix "$1")" "$work/sim.out" || true; }

@@ -114,6 +114,9 @@ key_x=(116 288 460 632 804 116 288 460 632 804 974 974 1146 1146)
 key_y=(430 430 430 430 430 223 223 223 223 223 223 430 223 430)
 click_key() { xdotool mousemove --window "$1" "${key_x[$2]}" "${key_y[$2]}" click 1; }
 
+# click_at <window> <x> <y>: a left click at that point of the window.
+click_at() { xdotool mousemove --window "$1" $2 $3 click 1; }
+
 # The memory select dialog's window, told from the editor (also "Dialog") by
 # its size; nothing when it is not shown.
 memory_dialog() {

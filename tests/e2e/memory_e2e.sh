@@ -32,7 +32,6 @@ report_after() {
     wait_for 10 lines_equal "$work/editor.out" "R $(frame "$body") " $((before + 1))
 }
 sent_to_unit() { wait_for 5 has_line "$work/sim.out" "<- $(frame "$1")" || fail "the unit did not receive $1"; }
-click_at() { xdotool mousemove --window "$1" $2 $3 click 1; }
 # The front panel's bank, number and name displays; the editor's BnkNum group.
 panel_display() { sleep 0.5; crop "$panel" 880 120 328 31 "$work/$1.png"; }
 editor_display() { sleep 0.5; crop "$edit" 470 108 110 92 "$work/$1.png"; }
