@@ -16,6 +16,7 @@ namespace {
 // The device needs this long per block, acknowledged or not.
 constexpr int kBlockPacingMs = 100;
 constexpr int kPanelClose = 0;
+constexpr int kBackupEnded = 0;
 constexpr int kRestoreEnded = 1;
 
 QString shownPath(const QString& path)
@@ -54,32 +55,37 @@ void MiniCore::appendBackupBlock(const unsigned char* block, std::size_t length)
     }
 }
 
-bool MiniCore::writeBackupFile()
+void MiniCore::writeBackupFile()
 {
-    const std::optional<QByteArray> collected = backup.finish();
-    if (!collected)
-        return false;
+    // Written on the GUI thread: under JACK this thread runs in the server's
+    // process cycle, which must not wait on a disk.
+    if (const std::optional<QByteArray> collected = backup.finish())
+        emit openSignalBackupCollected(*collected);
+}
+
+void MiniCore::openSlotBackupCollected(const QByteArray& image)
+{
+    const QString problem = saveBackup(image);
+    if (problem.isEmpty())
+        emit OpenSignalPleaseWait(kBackupEnded, kPanelClose);
+    else
+        openSlotBackupMessage(problem);
+}
+
+QString MiniCore::saveBackup(const QByteArray& image) const
+{
     const QString path = filePath.get();
     // An empty file would pass for a backup and could replace a good one.
-    if (collected->isEmpty()) {
-        emit openSignalBackupMessage(
-            QStringLiteral("The device sent no memory data.\n\nNo file was written."));
-        return false;
-    }
+    if (image.isEmpty())
+        return QStringLiteral("The device sent no memory data.\n\nNo file was written.");
     QString error;
-    if (!MemoryFile::saveFile(path, *collected, error)) {
-        emit openSignalBackupMessage(QStringLiteral("The backup could not be saved to\n%1\n%2\n\n"
-                                                    "An earlier file of that name is unchanged.")
-                                         .arg(shownPath(path), error));
-        return false;
-    }
-    const QString problem = MemoryFile::checkRestoreFile(*collected);
-    if (!problem.isEmpty()) {
-        emit openSignalBackupMessage(
-            QStringLiteral("The backup was saved to\n%1\nbut it cannot be restored:\n%2").arg(shownPath(path), problem));
-        return false;
-    }
-    return true;
+    if (!MemoryFile::saveFile(path, image, error))
+        return QStringLiteral("The backup could not be saved to\n%1\n%2\n\nAn earlier file of that name is unchanged.")
+            .arg(shownPath(path), error);
+    const QString problem = MemoryFile::checkRestoreFile(image);
+    if (!problem.isEmpty())
+        return QStringLiteral("The backup was saved to\n%1\nbut it cannot be restored:\n%2").arg(shownPath(path), problem);
+    return {};
 }
 
 void MiniCore::openSlotBackupMessage(const QString& text)

@@ -43,10 +43,9 @@ public:
     void startBackup();
     void setFilePath(const QString& name);
     void appendBackupBlock(const unsigned char* block, std::size_t length);
-    // True when the file was written and holds a restorable backup; any other
-    // outcome of a running backup is told through openSignalBackupMessage.
-    // False, silently, when no backup runs.
-    bool writeBackupFile();
+    // Hands what was collected to openSignalBackupCollected; nothing when no
+    // backup runs.
+    void writeBackupFile();
 
     // Restore, on the GUI thread: checks the file whole, then sends it block by
     // block, each after the device acknowledged the one before. Keeps the
@@ -136,6 +135,8 @@ signals:
     void openSignalSetAnalogVal(int PedNum);
     // A backup that ended otherwise than with a good file: what happened.
     void openSignalBackupMessage(const QString& text);
+    // Everything a backup collected, to be saved to its file.
+    void openSignalBackupCollected(const QByteArray& image);
     // The text lives only during the emission: GUI thread only, never queued.
     void SignalDisplayBank(char* b, int nr);
     void SignalDisplayNumber(char* b);
@@ -175,12 +176,16 @@ public slots:
     void openSlotSetCheckedCC(int PedNum);
     void openSlotSetAnalogVal(int PedNUm);
     void openSlotBackupMessage(const QString& text);
+    // Saves the file; hides the panel, or says why the backup is not good.
+    void openSlotBackupCollected(const QByteArray& image);
     void SlotDisplayBank(char* b, int nr);
     void SlotDisplayNumber(char* b);
     void SlotDisplayName(char* b);
 
 private:
     void giveUpBackup();
+    // Why the saved backup is not good, or nothing.
+    QString saveBackup(const QByteArray& image) const;
     bool checkAndSendRestore(const QString& name);
     bool sendRestoreBlocks();
     bool awaitAcknowledge();

@@ -51,6 +51,7 @@ void SignalWiring::connectHub()
     wire(&MiniCore::openSignalSetCheckedCC, &MiniCore::openSlotSetCheckedCC);
     wire(&MiniCore::openSignalSetAnalogVal, &MiniCore::openSlotSetAnalogVal);
     wire(&MiniCore::openSignalBackupMessage, &MiniCore::openSlotBackupMessage);
+    wire(&MiniCore::openSignalBackupCollected, &MiniCore::openSlotBackupCollected);
     wire(&MiniCore::SignalDisplayBank, &MiniCore::SlotDisplayBank);
     wire(&MiniCore::SignalDisplayNumber, &MiniCore::SlotDisplayNumber);
     wire(&MiniCore::SignalDisplayName, &MiniCore::SlotDisplayName);

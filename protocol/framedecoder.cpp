@@ -204,8 +204,7 @@ void FrameDecoder::decode(const unsigned char* frame, std::size_t length) const
         hub_->appendBackupBlock(frame, length);
         break;
     case Command::BackupEnd:
-        if (hub_->writeBackupFile())
-            emit hub_->OpenSignalPleaseWait(0, 0);
+        hub_->writeBackupFile();
         break;
     default:
         // Relays above, and codes the device does not report.
