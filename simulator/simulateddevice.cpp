@@ -344,7 +344,9 @@ void SimulatedDevice::onEffectStatus(const FrameReader& frame)
 void SimulatedDevice::renameMemory(int index, const std::string& name)
 {
     if (isMemoryIndex(index))
-        state_.memories[static_cast<std::size_t>(index)].name = name.substr(0, Protocol::kMaxMemoryNameLength);
+        state_.memories[static_cast<std::size_t>(index)].name =
+            displayText(reinterpret_cast<const unsigned char*>(name.data()), static_cast<int>(name.size()),
+                        Protocol::kMaxMemoryNameLength);
 }
 
 void SimulatedDevice::selectMemory(int index)

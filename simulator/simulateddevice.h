@@ -47,7 +47,7 @@ public:
     void pressKey(int key, qint64 nowMs);
     void selectMemory(int index);
     // Changes a stored memory's name, as editing on the unit itself would;
-    // the text is cut to the name's length.
+    // the text is made displayable and cut to the name's length.
     void renameMemory(int index, const std::string& name);
     void openMemorySelect(int mode);
     void closeMemorySelect(int accepted);
