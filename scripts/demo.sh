@@ -33,7 +33,8 @@ trap 'e2e_cleanup; stop_midi_system' EXIT
 start_midi_system "$work/jackd.log"
 export ZANDORIUM_REQUIRE_MIDI=1
 unit=Zandorium
-start_simulator build/zandorium-sim "$unit"
+# Blocks paced as a MIDI cable carries them, so a backup's progress can be seen.
+start_simulator build/zandorium-sim "$unit" --block-interval 20
 echo "Simulated unit on the MIDI ports of client \"$unit\"; its trace: $work/sim.out"
 
 if [ $headless = 0 ]; then
@@ -96,6 +97,17 @@ sleep 0.5
 shot "$(memory_dialog)" memory-write
 xdotool mousemove --window "$(memory_dialog)" 623 290 click 1
 wait_for 5 no_memory_dialog || fail "the memory dialog did not close"
+
+# Backup: the save dialog, then the progress panel while the unit sends.
+click_at "$editor_window" 628 678
+wait_for 10 has_window '^Save to file$' || fail "no save dialog"
+sleep 1
+shot "$(window_of '^Save to file$')" backup-dialog
+answer_file_dialog "Save to file" "$PWD/$work/memory"
+sleep 1.5
+shot "$editor_window" backup-progress
+wait_for 30 test -f "$work/memory.mem" || fail "the backup was not written"
+echo "Backup: $work/memory.mem, $(stat -c %s "$work/memory.mem") bytes"
 
 # The editor's close control, then the front panel's Exit.
 close_editor "$editor_window"

@@ -27,17 +27,6 @@ panel_region() { sleep 0.3; crop "$edit" 716 590 203 144 "$work/$1.png"; }
 # overlaps it for two seconds after a restore, must have gone too.
 panel_hidden() { panel_region "$1" && same_picture "$work/$1.png" "$work/panel-hidden.png"; }
 
-# answer_file_dialog <caption> <path>: types the path into the dialog's name box.
-answer_file_dialog() {
-    local dialog
-    wait_for 10 has_window "^$1\$" || fail "no \"$1\" dialog"
-    dialog=$(window_of "^$1\$")
-    xdotool windowfocus --sync "$dialog" 2>/dev/null || true
-    sleep 0.3
-    xdotool type --delay 10 "$2"
-    xdotool key Return
-}
-
 # The message the editor shows, as it also writes it on its console.
 has_message() { grep -q -F -e "Message: $1" "$work/editor.err"; }
 # Dismisses the shown message with its Ok button (the editor's window aside).

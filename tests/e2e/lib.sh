@@ -117,6 +117,17 @@ click_key() { xdotool mousemove --window "$1" "${key_x[$2]}" "${key_y[$2]}" clic
 # click_at <window> <x> <y>: a left click at that point of the window.
 click_at() { xdotool mousemove --window "$1" $2 $3 click 1; }
 
+# answer_file_dialog <caption> <path>: types the path into the dialog's name box.
+answer_file_dialog() {
+    local dialog
+    wait_for 10 has_window "^$1\$" || fail "no \"$1\" dialog"
+    dialog=$(window_of "^$1\$")
+    xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+    sleep 0.3
+    xdotool type --delay 10 "$2"
+    xdotool key Return
+}
+
 # The memory select dialog's window, told from the editor (also "Dialog") by
 # its size; nothing when it is not shown.
 memory_dialog() {
