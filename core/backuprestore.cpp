@@ -34,7 +34,7 @@ void MiniCore::startBackup()
 
 void MiniCore::setFilePath(const QString& name)
 {
-    filePath.set(name);
+    filePath = name;
 }
 
 void MiniCore::appendBackupBlock(const unsigned char* block, std::size_t length)
@@ -74,7 +74,7 @@ void MiniCore::openSlotBackupCollected(const QByteArray& image)
 
 QString MiniCore::saveBackup(const QByteArray& image) const
 {
-    const QString path = filePath.get();
+    const QString path = filePath;
     // An empty file would pass for a backup and could replace a good one.
     if (image.isEmpty())
         return QStringLiteral("The device sent no memory data.\n\nNo file was written.");
@@ -115,7 +115,7 @@ bool MiniCore::checkAndSendRestore(const QString& name)
     setFilePath(name);
     QByteArray contents;
     QString problem;
-    if (MemoryFile::readRestoreFile(filePath.get(), contents, problem))
+    if (MemoryFile::readRestoreFile(filePath, contents, problem))
         problem = MemoryFile::checkRestoreFile(contents);
     if (!problem.isEmpty())
         return refuseRestore(QStringLiteral("This file cannot be restored:\n%1\n\nNothing was sent to the device.")

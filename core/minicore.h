@@ -39,7 +39,8 @@ public:
 
     // Backup (core/backuprestore.cpp). startBackup and setFilePath run on the
     // GUI thread before the request leaves; the device's blocks and its end
-    // message reach appendBackupBlock and writeBackupFile on the input thread.
+    // message reach appendBackupBlock and writeBackupFile on the input thread,
+    // which pass what they collect to the GUI thread by signal.
     void startBackup();
     void setFilePath(const QString& name);
     void appendBackupBlock(const unsigned char* block, std::size_t length);
@@ -87,9 +88,10 @@ public:
     Guarded<QString> firmwareVersionString;
     // Set once the device has reported its versions: a restore needs them.
     std::atomic<bool> versionsReported{false};
-    Guarded<QString> filePath;
     BackupCollector backup;
-    // GUI thread only: the file of the last restore.
+    // GUI thread only: the file of the last backup or restore, and the
+    // contents of the last restore.
+    QString filePath;
     QByteArray restoreBuffer;
     MemoryFile::FileHeader fileHeader;
     QString dialogText;  // GUI thread only

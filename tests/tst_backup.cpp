@@ -229,7 +229,7 @@ void BackupTest::backupButton()
         return;
     }
     QCOMPARE(trace->sentFrames(), QList<QByteArray>{deviceFrame("1D 00")});
-    QCOMPARE(harness->hub().filePath.get(), dir->filePath(saved));
+    QCOMPARE(harness->hub().filePath, dir->filePath(saved));
     QVERIFY(panelShown());
     QCOMPARE(ui().labelPleaseWait->text(), QString("Backup un progress ..."));
     QCOMPARE(ui().progressBarPleaseWait->value(), 0);
