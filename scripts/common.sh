@@ -8,15 +8,19 @@ readonly ZANDORIUM_PACKAGES=(
     jackd2
     xvfb xauth xdotool xclip imagemagick
     fonts-dejavu-core fonts-crosextra-carlito
+    libbenchmark-dev
 )
+readonly ZANDORIUM_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# install_dependencies [package...]: the build's packages, or those given.
 install_dependencies() {
-    local missing=()
-    for package in "${ZANDORIUM_PACKAGES[@]}"; do
+    local missing=() wanted=("$@")
+    [ ${#wanted[@]} -gt 0 ] || wanted=("${ZANDORIUM_PACKAGES[@]}")
+    for package in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0

@@ -4,9 +4,11 @@
 #   scripts/test.sh              build/        warnings as errors
 #   scripts/test.sh --sanitize   build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer
 #   scripts/test.sh --tsan       build-tsan/   ThreadSanitizer
+#   scripts/test.sh --fuzz       build-fuzz/   each libFuzzer target for FUZZ_SECONDS (60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
+source scripts/fuzz.sh
 
 build_dir=build
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
@@ -29,8 +31,13 @@ case "${1:-}" in
         # other two passes.
         ctest_filter=(-LE midi)
         ;;
+    --fuzz)
+        install_dependencies "${ZANDORIUM_FUZZ_PACKAGES[@]}"
+        run_fuzzers "${FUZZ_SECONDS:-60}"
+        exit $?
+        ;;
     *)
-        echo "usage: scripts/test.sh [--sanitize | --tsan]" >&2
+        echo "usage: scripts/test.sh [--sanitize | --tsan | --fuzz]" >&2
         exit 2
         ;;
 esac

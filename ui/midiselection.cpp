@@ -25,7 +25,7 @@ midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midi
     const QString unavailable = g_midiConnection.unavailableReason();
     if (!unavailable.isEmpty()) {
         // Shown once the dialog runs, over it.
-        QTimer::singleShot(0, this, [this, unavailable] {
+        QTimer::singleShot(0, this, [unavailable] {
             DialogTextOk::showMessage(tr("No MIDI system could be opened, so no port can be chosen.\n\n%1")
                                           .arg(unavailable));
         });
