@@ -5,6 +5,7 @@
 #include "core/signalwiring.h"
 #include "midi/midiconnection.h"
 #include "protocol/commandsender.h"
+#include "ui/dialogtextok.h"
 #include "ui/editwindow.h"
 #include "ui/mainwindow.h"
 #include "ui/midiselection.h"
@@ -26,6 +27,16 @@ int runEditor(int argc, char** argv)
     MainWindow mainWindow;
     midiselection selection;
     g_commandSender = nullptr;
+    g_midiConnection.setLostHandler([&mainWindow] {
+        QMetaObject::invokeMethod(
+            &mainWindow,
+            [] {
+                DialogTextOk::showMessage(QStringLiteral(
+                    "The MIDI system has stopped, so nothing more reaches the device.\n\n"
+                    "Start the MIDI system again, then restart Zandorium Uploader."));
+            },
+            Qt::QueuedConnection);
+    });
 
     mainWindow.show();
     selection.show();

@@ -130,12 +130,26 @@ bool MidiConnection::openPorts(int inputIndex, QString& error)
 
         g_midiOut->openPort(bestIndex, g_midiOut->getPortName(bestIndex));
         selectedPortName = portNameOf(*g_midiIn, static_cast<unsigned int>(inputIndex));
+        watchServer();
         return true;
     } catch (const RtMidiError& failure) {
         error = messageOf(failure);
     }
     stopReceiving();
     return false;
+}
+
+void MidiConnection::watchServer()
+{
+    if (g_midiOut->getCurrentApi() != RtMidi::UNIX_JACK)
+        return;
+    const bool watching = serverWatch_.start([this] {
+        std::fprintf(stderr, "The JACK server has stopped: nothing more reaches the device or comes from it.\n");
+        if (onLost_)
+            onLost_();
+    });
+    if (!watching)
+        std::fprintf(stderr, "The JACK server cannot be watched: if it stops, frames are lost without notice.\n");
 }
 
 void MidiConnection::stopReceiving()
@@ -163,6 +177,10 @@ int MidiConnection::send(const unsigned char* frame, std::size_t capacity)
     }
     const auto length = static_cast<std::size_t>(end - frame) + 1;
     Trace::sentFrame(frame, length);
+    if (systemLost()) {
+        std::fprintf(stderr, "Not sent: the MIDI system has stopped\n");
+        return static_cast<int>(length);
+    }
     std::vector<unsigned char> message(frame, frame + length);
     if (g_midiOut) {
         try {

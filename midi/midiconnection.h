@@ -5,10 +5,13 @@
 // it, RtMidi's input thread runs receiveCallback (midi/receivecallback.h) at any
 // moment; nothing in this class is touched from there.
 
+#include "midi/jackserverwatch.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <cstddef>
+#include <functional>
 
 class RtMidiIn;
 class RtMidiOut;
@@ -46,8 +49,17 @@ public:
     // Empty when a MIDI system could be opened.
     QString unavailableReason() const { return unavailableReason_; }
 
+    // Set before openPorts. Runs once, on a thread of the MIDI system's, if
+    // the MIDI system stops while the ports are open (a JACK server can).
+    void setLostHandler(std::function<void()> onLost) { onLost_ = std::move(onLost); }
+    bool systemLost() const { return serverWatch_.serverStopped(); }
+
 private:
+    void watchServer();
+
     QString unavailableReason_;
+    std::function<void()> onLost_;
+    JackServerWatch serverWatch_;
 };
 
 extern MidiConnection g_midiConnection;

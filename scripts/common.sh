@@ -4,7 +4,7 @@
 
 readonly ZANDORIUM_PACKAGES=(
     g++ make cmake pkg-config
-    qtbase5-dev qtbase5-dev-tools librtmidi-dev
+    qtbase5-dev qtbase5-dev-tools librtmidi-dev libjack-jackd2-dev
     jackd2
     xvfb xauth xdotool xclip imagemagick
     fonts-dejavu-core fonts-crosextra-carlito

@@ -1,5 +1,6 @@
 #include "simulator/devicelink.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -105,9 +106,48 @@ void DeviceLink::flush()
 void DeviceLink::transmit(const QByteArray& frame)
 {
     trace("-> ", frame);
+    send(frame);
+}
+
+void DeviceLink::flood(int seconds, int bytesPerMs)
+{
+    floodBytesPerMs_ = bytesPerMs;
+    floodSentMs_ = now();
+    floodEndMs_ = floodSentMs_ + 1000LL * seconds;
+    floodMessages_ = 0;
+    floodBytes_ = 0;
+    floodTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&floodTimer_, &QTimer::timeout, this, &DeviceLink::floodTick, Qt::UniqueConnection);
+    floodTimer_.start(1);
+}
+
+void DeviceLink::floodTick()
+{
+    // Catches up on ticks the timer missed, so the rate holds under load.
+    const qint64 until = std::min(now(), floodEndMs_);
+    const qint64 budget = (until - floodSentMs_) * floodBytesPerMs_;
+    floodSentMs_ = until;
+    for (qint64 sent = 0; sent < budget;) {
+        const QByteArray message = flood_.next();
+        send(message);
+        sent += message.size();
+        ++floodMessages_;
+        floodBytes_ += message.size();
+    }
+    if (until < floodEndMs_)
+        return;
+    floodTimer_.stop();
+    transmit(flood_.nextMarker());
+    std::fprintf(stderr, "flood done: %lld messages, %lld bytes, last marker %d\n",
+                 static_cast<long long>(floodMessages_ + 1), static_cast<long long>(floodBytes_),
+                 flood_.lastMarker());
+}
+
+void DeviceLink::send(const QByteArray& message)
+{
     if (!out_)
         return;
-    std::vector<unsigned char> bytes(frame.begin(), frame.end());
+    std::vector<unsigned char> bytes(message.begin(), message.end());
     try {
         out_->sendMessage(&bytes);
     } catch (const RtMidiError& failure) {

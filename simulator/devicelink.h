@@ -7,6 +7,7 @@
 // output port are used on this object's thread alone.
 
 #include "protocol/frameassembler.h"
+#include "simulator/floodtraffic.h"
 #include "simulator/simulateddevice.h"
 
 #include <QElapsedTimer>
@@ -36,6 +37,9 @@ public:
     qint64 now() const { return clock_.elapsed(); }
     // Sends whatever the device has made due.
     void flush();
+    // For seconds, sends hostile traffic (simulator/floodtraffic.h) at about
+    // bytesPerMs, untraced, then one last marker; logs what it sent.
+    void flood(int seconds, int bytesPerMs);
 
 signals:
     void frameArrived(const QByteArray& frame);
@@ -44,6 +48,8 @@ private:
     static void onMidiIn(double timeStamp, std::vector<unsigned char>* message, void* link);
     void deliver(const QByteArray& frame);
     void transmit(const QByteArray& frame);
+    void send(const QByteArray& message);
+    void floodTick();
 
     Sim::SimulatedDevice device_;
     std::unique_ptr<RtMidiIn> in_;
@@ -52,4 +58,12 @@ private:
     QElapsedTimer clock_;
     QTimer due_;
     QString portName_;
+
+    Sim::FloodTraffic flood_;
+    QTimer floodTimer_;
+    qint64 floodEndMs_ = 0;
+    qint64 floodSentMs_ = 0;  // the flood's clock: sending is owed up to here
+    int floodBytesPerMs_ = 0;
+    qint64 floodMessages_ = 0;
+    qint64 floodBytes_ = 0;
 };

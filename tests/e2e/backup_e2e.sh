@@ -19,58 +19,6 @@ work=$3
 ensure_display "$0" "$@"
 e2e_begin xdotool import cmp
 
-# Frames of a command, whatever their arguments.
-command_prefix() { echo "F0 7E 10 07 02 $1 "; }
-received_by_unit() { grep -c -F -e "<- $(command_prefix "$1")" "$work/sim.out" || true; }
-panel_region() { sleep 0.3; crop "$edit" 716 590 203 144 "$work/$1.png"; }
-# The panel's place looks as before any operation; the done picture, which
-# overlaps it for two seconds after a restore, must have gone too.
-panel_hidden() { panel_region "$1" && same_picture "$work/$1.png" "$work/panel-hidden.png"; }
-
-# The message the editor shows, as it also writes it on its console.
-has_message() { grep -q -F -e "Message: $1" "$work/editor.err"; }
-# Dismisses the shown message with its Ok button (the editor's window aside).
-dismiss_message() {
-    local id
-    for id in $(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null); do
-        [ "$id" = "$edit" ] && continue
-        xdotool windowfocus --sync "$id" 2>/dev/null || true
-        xdotool key Return
-    done
-    sleep 0.5
-}
-
-# start_session <client name> [simulator options...]: a unit, the editor on
-# it, and the editor window opened from the front panel.
-start_session() {
-    local unit=$1
-    shift
-    start_simulator "$simulator" "$unit" "$@"
-    "$editor" >"$work/editor.out" 2>"$work/editor.err" &
-    E2E_PIDS+=("$!")
-    editor_pid=$!
-    choose_port "$unit"
-    wait_for 10 grep -q -F "R $(command_prefix 22)" "$work/editor.out" || fail "the unit's versions did not arrive"
-    panel=$(window_of '^Zandorium Uploader$')
-    [ -n "$panel" ] || fail "no front panel"
-    wait_for 20 no_window '^Dialog$' || fail "the port dialog stayed"
-    click_key "$panel" 12
-    wait_for 10 has_window '^Dialog$' || fail "Menu did not open the editor"
-    edit=$(window_of '^Dialog$')
-}
-
-# backup_to <file>: Backup, the name typed without its extension.
-backup_to() {
-    click_at "$edit" 628 678
-    answer_file_dialog "Save to file" "$work/$1"
-    wait_for 30 test -f "$work/$1.mem" || fail "no backup file $1.mem"
-}
-
-restore_from() {
-    click_at "$edit" 628 712
-    answer_file_dialog "Select file" "$work/$1"
-}
-
 start_session ZandoriumBackup$$
 panel_region panel-hidden
 

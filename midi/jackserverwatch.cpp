@@ -1,0 +1,36 @@
+#include "midi/jackserverwatch.h"
+
+#include <jack/jack.h>
+
+namespace {
+constexpr char kClientName[] = "Zandorium Uploader watch";
+}
+
+JackServerWatch::~JackServerWatch()
+{
+    // A client of a server that has gone cannot be closed cleanly.
+    if (client_ && !serverStopped())
+        jack_client_close(client_);
+}
+
+bool JackServerWatch::start(std::function<void()> onStop)
+{
+    if (client_)
+        return true;
+    onStop_ = std::move(onStop);
+    jack_status_t status{};
+    client_ = jack_client_open(kClientName, JackNoStartServer, &status);
+    if (!client_)
+        return false;
+    jack_on_info_shutdown(client_, &JackServerWatch::onShutdown, this);
+    return true;
+}
+
+void JackServerWatch::onShutdown(jack_status_t /*code*/, const char* /*reason*/, void* watch)
+{
+    auto* const self = static_cast<JackServerWatch*>(watch);
+    if (self->stopped_.exchange(true, std::memory_order_acq_rel))
+        return;
+    if (self->onStop_)
+        self->onStop_();
+}
