@@ -49,6 +49,19 @@ void showPedalSwitch(const PedalWidgets& widgets, const PedalRecord& record)
     widgets.cc->setValue(record.cc);
 }
 
+// A reported value is shown without running the widget's change handler,
+// which would take it for the user's and send it back. The handler's guard
+// (the value equals the hub's) is not enough when reports come faster than
+// the GUI shows them: the hub already holds a later report, every earlier one
+// looks new and is sent, and a unit that reports what it receives answers
+// each with another report, without end.
+template <class Widget>
+void showReported(Widget* widget, void (Widget::*set)(int), int value)
+{
+    const QSignalBlocker blocker(widget);
+    (widget->*set)(value);
+}
+
 // A slider the user holds follows the hand; reports of the values it sends
 // would otherwise pull it back while it is dragged.
 void showSliderValue(QSlider* slider, int value)
@@ -141,17 +154,17 @@ void MiniCore::openSlotMIDIThru(int OnOff)
 
 void MiniCore::openSlotMIDITxRx(int MIDIchannel)
 {
-    editWindow->widgets().comboBoxMIDIch->setCurrentIndex(MIDIchannel);
+    showReported(editWindow->widgets().comboBoxMIDIch, &QComboBox::setCurrentIndex, MIDIchannel);
 }
 
 void MiniCore::openSlotMIDIchPC(int MIDIchannel)
 {
-    editWindow->widgets().comboBoxMIDIchPC->setCurrentIndex(MIDIchannel);
+    showReported(editWindow->widgets().comboBoxMIDIchPC, &QComboBox::setCurrentIndex, MIDIchannel);
 }
 
 void MiniCore::openSlotPCnum(int PcNum)
 {
-    editWindow->widgets().spinBoxPcTx->setValue(PcNum + 1);
+    showReported(editWindow->widgets().spinBoxPcTx, &QSpinBox::setValue, PcNum + 1);
 }
 
 void MiniCore::openSlotTAPNoteCc(int NoteCC)
@@ -163,17 +176,17 @@ void MiniCore::openSlotTAPNoteCc(int NoteCC)
 
 void MiniCore::openSlotTAPNota(int Nota)
 {
-    editWindow->widgets().spinBoxTAPNota->setValue(Nota);
+    showReported(editWindow->widgets().spinBoxTAPNota, &QSpinBox::setValue, Nota);
 }
 
 void MiniCore::openSlotTAPCC(int CC)
 {
-    editWindow->widgets().spinBoxTAPCC->setValue(CC);
+    showReported(editWindow->widgets().spinBoxTAPCC, &QSpinBox::setValue, CC);
 }
 
 void MiniCore::openSlotTAPMidi(int MIDIch)
 {
-    editWindow->widgets().comboBoxTAPMIDIch->setCurrentIndex(MIDIch);
+    showReported(editWindow->widgets().comboBoxTAPMIDIch, &QComboBox::setCurrentIndex, MIDIch);
 }
 
 void MiniCore::openOpenMemorySelectWindow(int b)
@@ -283,7 +296,7 @@ void MiniCore::openSlotWirelessOnOff(int OnOff)
 
 void MiniCore::openSlotExtPCMIDIch(int MIDIch)
 {
-    editWindow->widgets().comboBoxExtendedPCMIDIch->setCurrentIndex(MIDIch);
+    showReported(editWindow->widgets().comboBoxExtendedPCMIDIch, &QComboBox::setCurrentIndex, MIDIch);
 }
 
 void MiniCore::openSlotComplete()

@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <thread>
 
 using Action = std::function<void(const Ui::EditWindow&)>;
 Q_DECLARE_METATYPE(Action)
@@ -68,6 +69,8 @@ private slots:
     void cleanup();
     void userActionsSend_data();
     void userActionsSend();
+    void reportsInQuickSuccessionNotSentBack_data();
+    void reportsInQuickSuccessionNotSentBack();
     void effectIconWaitsForTheDevice();
     void heldSliderIsNotPulledBack();
     void bankAndNumberLabels_data();
@@ -241,6 +244,35 @@ void EditWindowTest::heldSliderIsNotPulledBack()
     HubHarness::deliver(deviceFrame("02 00 03 7F"));
     QCOMPARE(slider->value(), 511);
     QCOMPARE(form().labelPedal1Val->text(), QStringLiteral("511"));
+}
+
+// Two reports decoded on the input thread before the GUI shows the first: the
+// hub already holds the second when the first reaches its widget. Neither may
+// be sent back, or a unit that answers each frame with a report keeps the
+// exchange going for ever.
+void EditWindowTest::reportsInQuickSuccessionNotSentBack_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::newRow("program change") << deviceFrame("0C 04 02") << deviceFrame("0C 4B 06");
+    QTest::newRow("MIDI channel") << deviceFrame("0E 03") << deviceFrame("0E 09");
+    QTest::newRow("TAP tempo") << deviceFrame("0D 01 00 3C 40") << deviceFrame("0D 05 01 3E 41");
+    QTest::newRow("extended PC channel") << deviceFrame("26 02") << deviceFrame("26 0A");
+}
+
+void EditWindowTest::reportsInQuickSuccessionNotSentBack()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    std::thread input([&] {
+        HubHarness::deliver(first);
+        HubHarness::deliver(second);
+    });
+    input.join();
+    QCoreApplication::processEvents();
+    QCOMPARE(trace->sentFrames(), QList<QByteArray>());
+    HubHarness::deliver(first);
+    QCOMPARE(trace->sentFrames(), QList<QByteArray>());
 }
 
 void EditWindowTest::bankAndNumberLabels_data()
