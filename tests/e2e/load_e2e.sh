@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Load on the real editor, against the simulated unit:
+#  1. A flood: the unit sends frames of every command code, garbage, oversize
+#     frames, channel messages and real-time bytes at over a megabyte a second
+#     for 10 s, twice. The editor lives, its memory stays flat in the second, the numbered marker
+#     frames among the flood arrive in order with none lost, and afterwards
+#     the front panel still works.
+#  2. A long session: thousands of key presses and parameter changes, every
+#     frame arriving on both sides, with no growth in memory.
+# usage: load_e2e.sh <zandorium-editor> <zandorium-sim> <work dir>
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+editor=$1
+simulator=$2
+work=$3
+
+ensure_display "$0" "$@"
+e2e_begin xdotool import
+
+# Memory may settle a little, never grow with the load.
+readonly GROWTH_LIMIT_KB=4096
+
+floods_done() { grep -c '^flood done' "$work/sim.err" || true; }
+# flood <seconds>: one flood, waited for; sets last_marker.
+flood() {
+    local before
+    before=$(floods_done)
+    sim_command flood "$1"
+    wait_for $(($1 + 20)) bash -c '[ $(grep -c "^flood done" "$1") -gt $2 ]' _ "$work/sim.err" "$before" \
+        || fail "the flood did not end"
+    last_marker=$(sed -n 's/^flood done: .*last marker \([0-9]*\)$/\1/p' "$work/sim.err" | tail -n 1)
+    # Closes a memory dialog the flood may have left open.
+    sim_command close 0
+    sleep 1
+}
+# The marker numbers the editor received, in order of arrival: the six digits
+# of "mark 000123" are the bytes 30-39.
+markers_received() {
+    grep -o -E "R $(command_prefix 0A)0B 6D 61 72 6B 20( 3[0-9]){6} F7" "$work/editor.out" \
+        | awk '{ n = 0; for (i = 14; i <= 19; ++i) n = n * 10 + substr($i, 2, 1); print n }'
+}
+# Counted wherever they stand: a sent line can start in the middle of a
+# received one, whose bytes are traced as they come.
+sent_count() { grep -o -F -e "--> S $(command_prefix "$1")$2 F7" "$work/editor.out" | wc -l; }
+arrived_count() { grep -c -x -F -e "<- $(command_prefix "$1")$2 F7" "$work/sim.out" || true; }
+# press_and_check <count>: key 1 pressed count times more; every press and
+# release reaches the unit.
+presses=0
+press_loop_key() {
+    presses=$((presses + $1))
+    xdotool mousemove --window "$panel" "${key_x[0]}" "${key_y[0]}" click --repeat "$1" --delay 8 1
+    wait_for 20 bash -c '[ "$(grep -c -x -F -e "<- $2" "$1")" = "$3" ]' _ "$work/sim.out" "$(command_prefix 00)00 F7" "$presses" \
+        || fail "$presses releases pressed, $(arrived_count 00 00) reached the unit"
+    [ "$(sent_count 01 00)" = "$presses" ] && [ "$(arrived_count 01 00)" = "$presses" ] \
+        || fail "$presses presses: $(sent_count 01 00) sent, $(arrived_count 01 00) arrived"
+}
+
+start_session ZandoriumLoad$$
+
+echo "== A flood of 10 s"
+# The first flood also brings up what the editor builds once (the memory
+# dialog, the message dialog, the allocator's pools); the second must add nothing.
+flood 10
+first_marker=$last_marker
+rss_before=$(rss_kb "$editor_pid")
+flood 10
+kill -0 "$editor_pid" 2>/dev/null || fail "the editor died in the flood"
+rss_after=$(rss_kb "$editor_pid")
+received=$(markers_received | awk -v from="$first_marker" '$1 > from')
+count=$(echo "$received" | wc -l)
+[ "$(echo "$received" | sort -n -c 2>&1)" = "" ] || fail "markers out of order"
+[ "$(echo "$received" | tail -n 1)" = "$last_marker" ] || fail "the last marker, $last_marker, did not arrive"
+[ "$count" = $((last_marker - first_marker)) ] || fail "$count of $((last_marker - first_marker)) markers arrived"
+[ $((rss_after - rss_before)) -le $GROWTH_LIMIT_KB ] || fail "memory grew from $rss_before to $rss_after KiB"
+echo "   $(grep '^flood done' "$work/sim.err" | tail -n 1 | cut -d: -f2); $count markers in order;" \
+     "resident $rss_before -> $rss_after KiB"
+press_loop_key 1
+
+leds_from_unit() { grep -o -F -e "-> $(command_prefix 07)" "$work/sim.out" | wc -l; }
+leds_to_editor() { grep -o -F -e "R $(command_prefix 07)" "$work/editor.out" | wc -l; }
+
+echo "== A long session: key presses and parameter changes"
+press_loop_key 300
+leds_sent=$(leds_from_unit)
+leds_received=$(leds_to_editor)
+rss_before=$(rss_kb "$editor_pid")
+for round in 1 2 3 4 5 6; do
+    press_loop_key 400
+    # Buffer 2 toggled: a frame on every click.
+    xdotool mousemove --window "$edit" 730 139 click --repeat 200 --delay 8 1
+done
+buffer_changes=$(($(sent_count 10 00) + $(sent_count 10 01)))
+[ "$buffer_changes" -ge 1200 ] || fail "1200 Buffer 2 clicks sent $buffer_changes frames"
+wait_for 20 bash -c '[ $(($(grep -c -F -e "<- $2" "$1"))) -ge $3 ]' _ "$work/sim.out" "$(command_prefix 10)" "$buffer_changes" \
+    || fail "$buffer_changes Buffer 2 frames sent, fewer arrived"
+leds_sent=$(($(leds_from_unit) - leds_sent))
+sleep 1
+leds_received=$(($(leds_to_editor) - leds_received))
+[ "$leds_received" = "$leds_sent" ] || fail "$leds_sent LED reports sent, $leds_received arrived"
+rss_after=$(rss_kb "$editor_pid")
+[ $((rss_after - rss_before)) -le $GROWTH_LIMIT_KB ] || fail "memory grew from $rss_before to $rss_after KiB"
+echo "   $presses presses, $buffer_changes parameter changes, $leds_sent LED reports, none lost;" \
+     "resident $rss_before -> $rss_after KiB"
+exit_front_panel "$panel" "$editor_pid"
+echo "PASS"
