@@ -21,6 +21,17 @@ constexpr char kSentPrefix[] = "--> S ";
 constexpr char kReceivedPrefix[] = "R ";
 constexpr std::size_t kReceivedPrefixLength = sizeof kReceivedPrefix - 1;
 
+// "R ", two digits, a space and a line end.
+constexpr std::size_t kLongestByteText = kReceivedPrefixLength + 4;
+
+// A received frame's line as it grows; a frame too long for it is written in
+// pieces. Longer than a line of the receive buffer's largest frame.
+struct ReceiveLine
+{
+    char text[4 * Protocol::kReceiveBufferSize];
+    std::size_t used = 0;
+};
+
 void appendHexByte(char* out, unsigned char byte)
 {
     out[0] = kHexDigits[byte >> 4];
@@ -53,22 +64,27 @@ void sentFrame(const unsigned char* frame, std::size_t length)
 
 void receivedByte(unsigned char byte)
 {
-    // Fixed storage: this runs on the MIDI input thread for every byte.
-    char text[kReceivedPrefixLength + 4];
-    std::size_t used = 0;
+    // Fixed storage, one line per frame written in one call: this runs on the
+    // MIDI input thread for every byte, and a line written whole cannot be
+    // split by a send line from the GUI thread.
+    thread_local ReceiveLine line;
     if (byte == Protocol::kSysExStart) {
-        std::memcpy(text, kReceivedPrefix, kReceivedPrefixLength);
-        used = kReceivedPrefixLength;
+        std::memcpy(line.text + line.used, kReceivedPrefix, kReceivedPrefixLength);
+        line.used += kReceivedPrefixLength;
     }
-    appendHexByte(text + used, byte);
-    used += 2;
-    text[used++] = ' ';
-    if (byte == Protocol::kSysExEnd)
-        text[used++] = '\n';
+    appendHexByte(line.text + line.used, byte);
+    line.used += 2;
+    line.text[line.used++] = ' ';
+    const bool ends = byte == Protocol::kSysExEnd;
+    if (ends)
+        line.text[line.used++] = '\n';
+    if (!ends && line.used + kLongestByteText <= sizeof line.text)
+        return;
     std::FILE* out = stream();
-    std::fwrite(text, 1, used, out);
-    if (byte == Protocol::kSysExEnd)
+    std::fwrite(line.text, 1, line.used, out);
+    if (ends)
         std::fflush(out);
+    line.used = 0;
 }
 
 }  // namespace Trace

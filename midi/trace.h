@@ -2,8 +2,8 @@
 // The console trace: one line per frame, "--> S " and the bytes of a sent
 // frame, "R " and the bytes of a received one, each byte as two upper-case hex
 // digits. Sent lines come from the GUI thread and received bytes from RtMidi's
-// input thread; each write is one stdio call, so lines may interleave but no
-// write is torn.
+// input thread; each line is written in one stdio call, so lines follow one
+// another whole (only a frame longer than the receive buffer is split).
 
 #include <cstddef>
 #include <cstdio>
@@ -16,7 +16,8 @@ void setStream(std::FILE* stream);
 // frame[0..length) ends with F7.
 void sentFrame(const unsigned char* frame, std::size_t length);
 
-// One byte of incoming MIDI; "R " opens a frame at F0 and F7 ends the line.
+// One byte of incoming MIDI; "R " opens a frame at F0 and F7 ends the line,
+// which is written then. Bytes between frames wait for the next line.
 void receivedByte(unsigned char byte);
 
 }  // namespace Trace
