@@ -52,6 +52,8 @@ int main(int argc, char* argv[])
         {"firmware", "Firmware version text the unit reports.", "version", "1.4.2"},
         {"data-version", "Data version text the unit reports and puts in its backups.", "version", "1.0.3"},
         {"block-interval", "Milliseconds between two blocks of a backup.", "ms", "2"},
+        {"block-rate", "Blocks of a backup per millisecond, instead of an interval.", "n"},
+        {"dump-size", "Bytes of memory to back up, padded beyond the memories (at most 1931136).", "bytes"},
         {"ack-delay", "Milliseconds before a restore block is acknowledged.", "ms", "0"},
         {"drop-ack", "Leave the n-th block of a restore unacknowledged.", "n", "0"},
         {"ack-limit", "Stop answering after n blocks of a restore.", "n"},
@@ -65,7 +67,11 @@ int main(int argc, char* argv[])
     options.dataVersion = parser.value("data-version").toStdString();
     constexpr int kMaxMs = 60000;
     constexpr int kMaxCount = 1000000;
+    // Its backup file, 139 bytes a block of 128, stays within the editor's 2 MiB.
+    constexpr int kLargestDump = 15087 * 128;
     if (!readNumber(parser, "block-interval", 0, kMaxMs, options.blockIntervalMs)
+        || !readNumber(parser, "block-rate", 1, kMaxCount, options.blocksPerMs)
+        || !readNumber(parser, "dump-size", 0, kLargestDump, options.dumpSize)
         || !readNumber(parser, "ack-delay", 0, kMaxMs, options.ackDelayMs)
         || !readNumber(parser, "drop-ack", 0, kMaxCount, options.dropAck)
         || !readNumber(parser, "ack-limit", 0, kMaxCount, options.ackLimit)

@@ -101,7 +101,7 @@ int read28(const QByteArray& bytes, int offset)
 
 }  // namespace
 
-QByteArray buildDump(const std::vector<Memory>& memories, const std::string& dataVersion)
+QByteArray buildDump(const std::vector<Memory>& memories, const std::string& dataVersion, int paddedSize)
 {
     QByteArray records;
     for (const Memory& memory : memories)
@@ -110,11 +110,14 @@ QByteArray buildDump(const std::vector<Memory>& memories, const std::string& dat
     QByteArray dump;
     append28(dump, static_cast<int>(memories.size()));
     append28(dump, kRecordSize);
-    append28(dump, kDumpHeaderSize + text.size() + records.size());
+    const int size = std::max(paddedSize, kDumpHeaderSize + text.size() + records.size());
+    append28(dump, size);
     append28(dump, kDumpFormat);
     append28(dump, text.size());
     dump.append(text);
     dump.append(records);
+    for (int filler = 0; dump.size() < size; ++filler)
+        dump.append(static_cast<char>(filler & Protocol::kDataMask));
     return dump;
 }
 
@@ -136,7 +139,7 @@ std::vector<Memory> parseDump(const QByteArray& dump, std::string& problem)
         problem = "the dump is not laid out as this unit lays out its memories";
         return {};
     }
-    if (dump.size() != dumpTotal(dump) || dump.size() != recordOffset + count * kRecordSize) {
+    if (dump.size() != dumpTotal(dump) || dump.size() < recordOffset + count * kRecordSize) {
         problem = "the dump's size does not match its header";
         return {};
     }

@@ -23,7 +23,9 @@ constexpr int kDumpFormat = 1;
 // Content bytes per 0x1E block: 6 header bytes, 4 position bytes, this, F7.
 constexpr int kBlockContentSize = 128;
 
-QByteArray buildDump(const std::vector<Memory>& memories, const std::string& dataVersion);
+// Padded with filler after the records up to paddedSize bytes, when that is
+// larger; the unit keeps such a region (a larger model's spare memory).
+QByteArray buildDump(const std::vector<Memory>& memories, const std::string& dataVersion, int paddedSize = 0);
 
 // The memories of a whole dump, or an empty vector with the reason in problem.
 std::vector<Memory> parseDump(const QByteArray& dump, std::string& problem);

@@ -111,9 +111,13 @@ void SimulatedDevice::cancel(Timed kind)
 void SimulatedDevice::advanceTo(qint64 nowMs)
 {
     while (!waiting_.empty() && waiting_.begin()->first <= nowMs) {
+        const Timed kind = waiting_.begin()->second.first;
         const QByteArray frame = waiting_.begin()->second.second;
         waiting_.erase(waiting_.begin());
         send(frame);
+        if (kind == Timed::Stream && frame.at(Protocol::kCommandOffset) == static_cast<char>(Command::BackupEnd) && log_)
+            log_("backup sent: " + std::to_string(backupBlocks_) + " blocks in "
+                 + std::to_string(nowMs - backupStartMs_) + " ms");
     }
 }
 
@@ -388,11 +392,14 @@ void SimulatedDevice::reportComplete()
 void SimulatedDevice::startBackup(qint64 nowMs)
 {
     cancel(Timed::Stream);
-    const QList<QByteArray> blocks = dumpBlocks(buildDump(state_.memories, options_.dataVersion));
+    const QList<QByteArray> blocks =
+        dumpBlocks(buildDump(state_.memories, options_.dataVersion, options_.dumpSize));
+    backupStartMs_ = nowMs;
+    backupBlocks_ = blocks.size();
     qint64 due = nowMs;
-    for (const QByteArray& block : blocks) {
-        sendLater(due, Timed::Stream, block);
-        due += options_.blockIntervalMs;
+    for (int i = 0; i < blocks.size(); ++i) {
+        due = options_.blocksPerMs > 0 ? nowMs + i / options_.blocksPerMs : nowMs + qint64{i} * options_.blockIntervalMs;
+        sendLater(due, Timed::Stream, blocks.at(i));
     }
     sendLater(due, Timed::Stream, replyFrame(Command::BackupEnd, {Protocol::kNoValue}));
 }
@@ -402,8 +409,10 @@ void SimulatedDevice::onRestoreBlock(const QByteArray& frame, qint64 nowMs)
     const int contentOffset = static_cast<int>(Protocol::kBlockContentOffset);
     const auto* bytes = reinterpret_cast<const unsigned char*>(frame.constData());
     const int position = Encoding::join28(bytes + Protocol::kBlockPositionOffset);
-    if (position == 0)
+    if (position == 0) {
         restoreBlocks_ = 0;
+        restoreStartMs_ = nowMs;
+    }
     ++restoreBlocks_;
     if (options_.ackLimit >= 0 && restoreBlocks_ > options_.ackLimit)
         return;  // the unit has stopped answering
@@ -461,7 +470,8 @@ void SimulatedDevice::finishRestore(qint64 due)
     state_.current = state_.memories[static_cast<std::size_t>(state_.currentIndex)];
     sendLater(due, Timed::Acknowledge, replyFrame(Command::Complete, {Protocol::kNoValue}));
     if (log_)
-        log_("restore complete");
+        log_("restore complete: " + std::to_string(restoreBlocks_) + " blocks, first to last "
+             + std::to_string(due - options_.ackDelayMs - restoreStartMs_) + " ms");
 }
 
 void SimulatedDevice::reportWholeState()

@@ -21,6 +21,8 @@ struct Options {
     std::string firmwareVersion = "1.4.2";
     std::string dataVersion = "1.0.3";
     int blockIntervalMs = 2;  // between two blocks of a backup stream
+    int blocksPerMs = 0;      // when set, the stream's pace instead of the interval
+    int dumpSize = 0;         // the memory dump padded to this many bytes; 0 as it is
     int ackDelayMs = 0;       // restore acknowledgements come this late
     int dropAck = 0;          // the n-th block (from 1) of a restore goes unacknowledged; 0 none
     int ackLimit = -1;        // after this many blocks the unit stops answering; -1 never
@@ -94,6 +96,9 @@ private:
     QByteArray restoreDump_;
     int restoreTotal_ = -1;
     int restoreBlocks_ = 0;
+    qint64 restoreStartMs_ = 0;
+    qint64 backupStartMs_ = 0;
+    int backupBlocks_ = 0;
 };
 
 }  // namespace Sim
