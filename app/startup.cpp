@@ -4,6 +4,7 @@
 #include "core/minicore.h"
 #include "core/signalwiring.h"
 #include "midi/midiconnection.h"
+#include "midi/trace.h"
 #include "protocol/commandsender.h"
 #include "ui/dialogtextok.h"
 #include "ui/editwindow.h"
@@ -11,6 +12,12 @@
 #include "ui/midiselection.h"
 
 #include <QApplication>
+#include <QTimer>
+
+namespace {
+// Received lines reach the console at most this late.
+constexpr int kTraceFlushMs = 50;
+}
 
 // These objects live until the process ends.
 void startConnected(MainWindow& mainWindow)
@@ -37,6 +44,10 @@ int runEditor(int argc, char** argv)
             },
             Qt::QueuedConnection);
     });
+
+    QTimer traceFlush;
+    QObject::connect(&traceFlush, &QTimer::timeout, &Trace::flush);
+    traceFlush.start(kTraceFlushMs);
 
     mainWindow.show();
     selection.show();

@@ -80,11 +80,13 @@ void receivedByte(unsigned char byte)
         line.text[line.used++] = '\n';
     if (!ends && line.used + kLongestByteText <= sizeof line.text)
         return;
-    std::FILE* out = stream();
-    std::fwrite(line.text, 1, line.used, out);
-    if (ends)
-        std::fflush(out);
+    std::fwrite(line.text, 1, line.used, stream());
     line.used = 0;
+}
+
+void flush()
+{
+    std::fflush(stream());
 }
 
 }  // namespace Trace
