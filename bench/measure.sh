@@ -23,7 +23,8 @@ ensure_display "$0" "$build" "${parts[@]}"
 e2e_begin xdotool jackd jack_wait xxd
 export JACK_DEFAULT_SERVER=zandorium-measure-$$
 jackd --no-realtime -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-E2E_PIDS+=("$!")
+jack_pid=$!
+trap 'e2e_cleanup; kill $jack_pid; wait $jack_pid' EXIT
 jack_wait -w -t 15 >/dev/null || fail "the JACK server did not start"
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
@@ -34,7 +35,7 @@ readonly TICKS=$(getconf CLK_TCK)
 end_session() {
     exit_front_panel "$panel" "$editor_pid"
     e2e_cleanup
-    E2E_PIDS=("${E2E_PIDS[0]}")
+    E2E_PIDS=()
     exec 7>&-
     rm -f "$work/sim.in"
 }
@@ -42,6 +43,7 @@ end_session() {
 measure_restore() {
     local binary=$1 label=$2 t0 c0 t1 c1 line
     editor=$binary
+    rm -f "$work/memory.mem"
     start_session ZandoriumMeasure$$ --ack-delay 0
     backup_to memory
     restore_from memory.mem
@@ -109,7 +111,7 @@ measure_startup() {
     sim_command select
     wait_for 10 has_memory_dialog || fail "the memory dialog did not open"
     sleep 1
-    echo "Every window open (front panel, editor, memory dialog): $(grep -E '^Vm(RSS|HWM)' "/proc/$editor_pid/status" | tr -s ' \t' ' ' | paste -s -d ';')"
+    echo "Every window open (front panel, editor, memory dialog): $(grep -E '^(VmRSS|VmHWM|RssAnon|RssFile|RssShmem)' "/proc/$editor_pid/status" | tr -s ' \t' ' ' | paste -s -d ';')"
     sim_command close 0
     sleep 0.5
     end_session
@@ -124,7 +126,7 @@ for part in "${parts[@]}"; do
         ;;
     backup)
         echo "== Backup of a 2 MiB image: pace (blocks/ms) | blocks sent | lost | identical | unit's sending | request to file | message"
-        for rate in 1 2 4 8 16; do measure_backup "$rate"; done
+        for rate in ${BACKUP_PACES:-1 4 16 24 32}; do measure_backup "$rate"; done
         ;;
     startup)
         echo "== Start-up: run | start to port dialog | Ok to start-up frame"
