@@ -1,5 +1,5 @@
-// delayMs as the original design has it, for comparison only: it polls the
-// event loop until the time of day passes the deadline, keeping a core busy.
+// A delayMs that polls the event loop until the time of day passes the
+// deadline, keeping a core busy; for comparison with the sleeping one only.
 // Linked ahead of the library, it replaces the sleeping wait there.
 
 #include "midi/delay.h"
