@@ -17,7 +17,19 @@
 namespace {
 // Received lines reach the console at most this late.
 constexpr int kTraceFlushMs = 50;
+constexpr int kLostCheckMs = 250;
+
+// Tells the user once when the MIDI system stops under the program. Asked
+// from the GUI thread, so only the watch's atomic flag crosses threads.
+void tellIfMidiLost(bool& told)
+{
+    if (told || !g_midiConnection.systemLost())
+        return;
+    told = true;
+    DialogTextOk::showMessage(QStringLiteral("The MIDI system has stopped, so nothing more reaches the device.\n\n"
+                                             "Start the MIDI system again, then restart Zandorium Uploader."));
 }
+}  // namespace
 
 // These objects live until the process ends.
 void startConnected(MainWindow& mainWindow)
@@ -34,20 +46,13 @@ int runEditor(int argc, char** argv)
     MainWindow mainWindow;
     midiselection selection;
     g_commandSender = nullptr;
-    g_midiConnection.setLostHandler([&mainWindow] {
-        QMetaObject::invokeMethod(
-            &mainWindow,
-            [] {
-                DialogTextOk::showMessage(QStringLiteral(
-                    "The MIDI system has stopped, so nothing more reaches the device.\n\n"
-                    "Start the MIDI system again, then restart Zandorium Uploader."));
-            },
-            Qt::QueuedConnection);
-    });
-
     QTimer traceFlush;
     QObject::connect(&traceFlush, &QTimer::timeout, &Trace::flush);
     traceFlush.start(kTraceFlushMs);
+    bool toldMidiLost = false;
+    QTimer lostCheck;
+    QObject::connect(&lostCheck, &QTimer::timeout, [&toldMidiLost] { tellIfMidiLost(toldMidiLost); });
+    lostCheck.start(kLostCheckMs);
 
     mainWindow.show();
     selection.show();

@@ -2,6 +2,8 @@
 
 #include <jack/jack.h>
 
+#include <cstdio>
+
 namespace {
 constexpr char kClientName[] = "Zandorium Uploader watch";
 }
@@ -13,11 +15,10 @@ JackServerWatch::~JackServerWatch()
         jack_client_close(client_);
 }
 
-bool JackServerWatch::start(std::function<void()> onStop)
+bool JackServerWatch::start()
 {
     if (client_)
         return true;
-    onStop_ = std::move(onStop);
     jack_status_t status{};
     client_ = jack_client_open(kClientName, JackNoStartServer, &status);
     if (!client_)
@@ -29,8 +30,6 @@ bool JackServerWatch::start(std::function<void()> onStop)
 void JackServerWatch::onShutdown(jack_status_t /*code*/, const char* /*reason*/, void* watch)
 {
     auto* const self = static_cast<JackServerWatch*>(watch);
-    if (self->stopped_.exchange(true, std::memory_order_acq_rel))
-        return;
-    if (self->onStop_)
-        self->onStop_();
+    if (!self->stopped_.exchange(true, std::memory_order_acq_rel))
+        std::fprintf(stderr, "The JACK server has stopped: nothing more reaches the device or comes from it.\n");
 }

@@ -6,7 +6,6 @@
 #include <jack/types.h>
 
 #include <atomic>
-#include <functional>
 
 class JackServerWatch
 {
@@ -16,15 +15,16 @@ public:
     JackServerWatch(const JackServerWatch&) = delete;
     JackServerWatch& operator=(const JackServerWatch&) = delete;
 
-    // Starts watching the running server; false when none answers. onStop
-    // runs once, on a thread of JACK's, when the server stops.
-    bool start(std::function<void()> onStop);
+    // Starts watching the running server; false when none answers. When it
+    // stops, a line goes to standard error and serverStopped() turns true.
+    bool start();
+    // Any thread may ask.
     bool serverStopped() const { return stopped_.load(std::memory_order_acquire); }
 
 private:
+    // Runs on a thread of JACK's.
     static void onShutdown(jack_status_t code, const char* reason, void* watch);
 
     jack_client_t* client_ = nullptr;
     std::atomic<bool> stopped_{false};
-    std::function<void()> onStop_;  // set before the client opens, then only read
 };

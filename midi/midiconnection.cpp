@@ -143,12 +143,7 @@ void MidiConnection::watchServer()
 {
     if (g_midiOut->getCurrentApi() != RtMidi::UNIX_JACK)
         return;
-    const bool watching = serverWatch_.start([this] {
-        std::fprintf(stderr, "The JACK server has stopped: nothing more reaches the device or comes from it.\n");
-        if (onLost_)
-            onLost_();
-    });
-    if (!watching)
+    if (!serverWatch_.start())
         std::fprintf(stderr, "The JACK server cannot be watched: if it stops, frames are lost without notice.\n");
 }
 

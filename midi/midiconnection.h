@@ -11,7 +11,6 @@
 #include <QStringList>
 
 #include <cstddef>
-#include <functional>
 
 class RtMidiIn;
 class RtMidiOut;
@@ -49,16 +48,14 @@ public:
     // Empty when a MIDI system could be opened.
     QString unavailableReason() const { return unavailableReason_; }
 
-    // Set before openPorts. Runs once, on a thread of the MIDI system's, if
-    // the MIDI system stops while the ports are open (a JACK server can).
-    void setLostHandler(std::function<void()> onLost) { onLost_ = std::move(onLost); }
+    // True once the MIDI system has stopped under the open ports (a JACK
+    // server can); from then on send drops every frame with a message.
     bool systemLost() const { return serverWatch_.serverStopped(); }
 
 private:
     void watchServer();
 
     QString unavailableReason_;
-    std::function<void()> onLost_;
     JackServerWatch serverWatch_;
 };
 
