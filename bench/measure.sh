@@ -21,11 +21,9 @@ work=$build/measure
 
 ensure_display "$0" "$build" "${parts[@]}"
 e2e_begin xdotool jackd jack_wait xxd
-export JACK_DEFAULT_SERVER=zandorium-measure-$$
-jackd --no-realtime -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-jack_pid=$!
-trap 'e2e_cleanup; kill $jack_pid; wait $jack_pid' EXIT
-jack_wait -w -t 15 >/dev/null || fail "the JACK server did not start"
+start_own_jack_server 256
+# Sessions come and go; the server stays until the script ends.
+trap 'e2e_cleanup; kill $own_jack_pid; wait $own_jack_pid' EXIT
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }

@@ -17,11 +17,8 @@ work=$3
 ensure_display "$0" "$@"
 e2e_begin xdotool import jackd jack_wait
 
-export JACK_DEFAULT_SERVER=zandorium-faults-$$
-jackd --no-realtime -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-jack_pid=$!
-E2E_PIDS+=("$jack_pid")
-jack_wait -w -t 15 >/dev/null || fail "the script's JACK server did not start"
+start_own_jack_server 256
+E2E_PIDS+=("$own_jack_pid")
 
 # A message the editor has written, counted.
 messages() { grep -c -F -e "Message: $1" "$work/editor.err" || true; }
@@ -45,8 +42,8 @@ echo "   given up $waited s after the unit went away; no file"
 
 echo "== The JACK server stops under the editor"
 sent_before=$(grep -c '^--> S' "$work/editor.out" || true)
-kill "$jack_pid"
-wait "$jack_pid" 2>/dev/null || true
+kill "$own_jack_pid"
+wait "$own_jack_pid" 2>/dev/null || true
 wait_for 10 grep -q -F "The JACK server has stopped" "$work/editor.err" || fail "no word of the stopped server"
 wait_for 10 has_message "The MIDI system has stopped" || fail "no message about the stopped server"
 dismiss_message

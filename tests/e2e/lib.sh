@@ -87,6 +87,17 @@ start_simulator() {
 
 sim_command() { echo "$*" >&7; }
 
+# start_own_jack_server <period frames>: a JACK server (dummy driver) of the
+# script's own, which everything the script starts then uses, so that it can
+# be stopped or tuned without touching other tests. Sets own_jack_pid; the
+# caller decides when it ends.
+start_own_jack_server() {
+    export JACK_DEFAULT_SERVER=zandorium-$(basename "$0" .sh)-$$
+    jackd --no-realtime -d dummy -r 48000 -p "$1" >"$work/jackd.log" 2>&1 &
+    own_jack_pid=$!
+    jack_wait -w -t 15 >/dev/null || fail "the script's JACK server did not start"
+}
+
 # state_has <text>: the unit's answer to a state command, and no earlier one,
 # contains the text.
 state_has() {

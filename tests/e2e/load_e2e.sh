@@ -20,10 +20,8 @@ e2e_begin xdotool import jackd jack_wait
 
 # A JACK server of the script's own, with periods long enough that a loaded
 # machine does not miss them: a missed period loses what it carried.
-export JACK_DEFAULT_SERVER=zandorium-load-$$
-jackd --no-realtime -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
-E2E_PIDS+=("$!")
-jack_wait -w -t 15 >/dev/null || fail "the script's JACK server did not start"
+start_own_jack_server 1024
+E2E_PIDS+=("$own_jack_pid")
 # Two thirds of what a port carries at this period without loss.
 readonly FLOOD_BYTES_PER_MS=450
 
