@@ -12,7 +12,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QTemporaryDir>
 
 #include <atomic>
 #include <cstdio>

@@ -5,15 +5,12 @@
 // starts a backup first, so blocks and end messages are collected and saved;
 // the other bits seed where the stream is cut.
 
-#include "app/globals.h"
 #include "core/minicore.h"
 #include "midi/receivecallback.h"
 #include "midi/trace.h"
 #include "support/hubharness.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -35,13 +32,7 @@ struct Setup
         Trace::setStream(std::fopen("/dev/null", "w"));
         // A frame may open the editor, the memory dialog or a message, each
         // in an event loop of its own: close them from inside that loop.
-        QObject::connect(&dismisser, &QTimer::timeout, [] {
-            for (QWidget* const window : QApplication::topLevelWidgets()) {
-                auto* const dialog = qobject_cast<QDialog*>(window);
-                if (dialog && dialog->isVisible())
-                    dialog->reject();
-            }
-        });
+        QObject::connect(&dismisser, &QTimer::timeout, &HubHarness::rejectVisibleDialogs);
         dismisser.start(0);
     }
 

@@ -13,7 +13,6 @@
 #include "ui/editwindow.h"
 #include "ui_editwindow.h"
 
-#include <QDialog>
 #include <QElapsedTimer>
 #include <QtTest>
 
@@ -70,12 +69,7 @@ void FloodTest::guiAnswersAndMarkersArriveInOrder()
         lastMarkerSeen = marker;
     });
     // Dialogs the flood opens are closed as a user would, from inside their loops.
-    connect(&tick, &QTimer::timeout, [] {
-        for (QWidget* const window : QApplication::topLevelWidgets()) {
-            if (auto* const dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible())
-                dialog->reject();
-        }
-    });
+    connect(&tick, &QTimer::timeout, &HubHarness::rejectVisibleDialogs);
     sinceTick.start();
     tick.start(kTickMs);
 

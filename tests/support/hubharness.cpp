@@ -8,6 +8,8 @@
 #include "ui/editwindow.h"
 #include "ui/mainwindow.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QMetaMethod>
 
 #include <vector>
@@ -35,6 +37,15 @@ void HubHarness::deliver(const QByteArray& message)
 {
     std::vector<unsigned char> bytes(message.begin(), message.end());
     receiveCallback(0.0, &bytes, nullptr);
+}
+
+void HubHarness::rejectVisibleDialogs()
+{
+    for (QWidget* const window : QApplication::topLevelWidgets()) {
+        auto* const dialog = qobject_cast<QDialog*>(window);
+        if (dialog && dialog->isVisible())
+            dialog->reject();
+    }
 }
 
 HubSignalLog::HubSignalLog(MiniCore& hub)

@@ -27,6 +27,9 @@ public:
 
     // One MIDI message, as RtMidi would deliver it, on the calling thread.
     static void deliver(const QByteArray& message);
+    // Closes every dialog on screen, as a user would; called from a timer,
+    // it ends the event loop a frame opened one in.
+    static void rejectVisibleDialogs();
 
 private:
     std::unique_ptr<MainWindow> mainWindow_;
