@@ -11,6 +11,7 @@ readonly ZANDORIUM_PACKAGES=(
     libbenchmark-dev
 )
 readonly ZANDORIUM_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+readonly ZANDORIUM_QT6_PACKAGES=(qt6-base-dev)
 
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi

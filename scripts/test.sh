@@ -4,6 +4,7 @@
 #   scripts/test.sh              build/        warnings as errors
 #   scripts/test.sh --sanitize   build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer
 #   scripts/test.sh --tsan       build-tsan/   ThreadSanitizer
+#   scripts/test.sh --qt6        build-qt6/    warnings as errors, with Qt 6
 #   scripts/test.sh --fuzz       build-fuzz/   each libFuzzer target for FUZZ_SECONDS (60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,13 +32,18 @@ case "${1:-}" in
         # other two passes.
         ctest_filter=(-LE midi)
         ;;
+    --qt6)
+        build_dir=build-qt6
+        options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANDORIUM_QT=6)
+        install_dependencies "${ZANDORIUM_QT6_PACKAGES[@]}"
+        ;;
     --fuzz)
         install_dependencies "${ZANDORIUM_FUZZ_PACKAGES[@]}"
         run_fuzzers "${FUZZ_SECONDS:-60}"
         exit $?
         ;;
     *)
-        echo "usage: scripts/test.sh [--sanitize | --tsan | --fuzz]" >&2
+        echo "usage: scripts/test.sh [--sanitize | --tsan | --qt6 | --fuzz]" >&2
         exit 2
         ;;
 esac

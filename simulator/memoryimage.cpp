@@ -110,7 +110,7 @@ QByteArray buildDump(const std::vector<Memory>& memories, const std::string& dat
     QByteArray dump;
     append28(dump, static_cast<int>(memories.size()));
     append28(dump, kRecordSize);
-    const int size = std::max(paddedSize, kDumpHeaderSize + text.size() + records.size());
+    const int size = std::max(paddedSize, kDumpHeaderSize + static_cast<int>(text.size() + records.size()));
     append28(dump, size);
     append28(dump, kDumpFormat);
     append28(dump, text.size());

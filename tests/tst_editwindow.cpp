@@ -339,14 +339,16 @@ void EditWindowTest::dragOnlyByTheTopStrip()
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     const QPoint start = editor.pos();
-    QMouseEvent below(QEvent::MouseButtonPress, QPointF(300, 25), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent below(QEvent::MouseButtonPress, QPointF(300, 25), editor.mapToGlobal(QPoint(300, 25)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&editor, &below);
     QMouseEvent moveBelow(QEvent::MouseMove, QPointF(340, 65), editor.mapToGlobal(QPoint(340, 65)), Qt::NoButton,
                           Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&editor, &moveBelow);
     QCOMPARE(editor.pos(), start);
 
-    QMouseEvent onStrip(QEvent::MouseButtonPress, QPointF(300, 19), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent onStrip(QEvent::MouseButtonPress, QPointF(300, 19), editor.mapToGlobal(QPoint(300, 19)), Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&editor, &onStrip);
     QCOMPARE(form().labelBarra->cursor().shape(), Qt::ClosedHandCursor);
     const QPoint target = start + QPoint(40, 30);

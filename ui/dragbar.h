@@ -2,6 +2,7 @@
 // Frameless windows are dragged by the strip along their top edge.
 
 #include <QCursor>
+#include <QMouseEvent>
 #include <QPoint>
 #include <QWidget>
 
@@ -22,8 +23,13 @@ inline void grab(QPoint& pressOffset, const QPoint& windowPosition, QWidget* bar
         bar->setCursor(pressed ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
 }
 
-inline void drag(QWidget* window, const QPoint& pressOffset, const QPoint& globalPosition)
+inline void drag(QWidget* window, const QPoint& pressOffset, const QMouseEvent* event)
 {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const QPoint globalPosition = event->globalPosition().toPoint();
+#else
+    const QPoint globalPosition = event->globalPos();
+#endif
     if (contains(pressOffset))
         window->move(globalPosition - pressOffset);
 }

@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QTimerEvent>
 
+#include <string>
 #include <tuple>
 
 using Protocol::Command;
@@ -35,7 +36,7 @@ constexpr int kEffectCaptionWidth = 60;
 
 enum Pedal { kPedal1 = 0, kPedal2 = 1 };
 
-constexpr uint kLastLatin1 = 0xFF;
+constexpr char32_t kLastLatin1 = 0xFF;
 constexpr char kNotLatin1 = '?';
 
 int flagOf(const QCheckBox* box)
@@ -48,13 +49,13 @@ int flagOf(const QCheckBox* box)
 // every byte outside printable ASCII.
 QByteArray preparedText(QPlainTextEdit* box, int limit)
 {
-    QVector<uint> characters = box->toPlainText().toUcs4();
-    if (characters.size() > limit) {
+    std::u32string characters = box->toPlainText().toStdU32String();
+    if (characters.size() > static_cast<std::size_t>(limit)) {
         characters.resize(limit);
-        box->setPlainText(QString::fromUcs4(characters.constData(), characters.size()));
+        box->setPlainText(QString::fromStdU32String(characters));
     }
     QByteArray bytes;
-    for (const uint c : characters) {
+    for (const char32_t c : characters) {
         const char latin1 = c <= kLastLatin1 ? static_cast<char>(c) : kNotLatin1;
         bytes.append(Protocol::isPrintable(static_cast<unsigned char>(latin1)) ? latin1
                                                                                 : Protocol::kTextReplacement);
@@ -221,7 +222,7 @@ void EditWindow::mouseReleaseEvent(QMouseEvent* event)
 
 void EditWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    DragBar::drag(this, pressOffset, event->globalPos());
+    DragBar::drag(this, pressOffset, event);
 }
 
 void EditWindow::keyPressEvent(QKeyEvent* /*event*/)

@@ -114,7 +114,7 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event)
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    DragBar::drag(this, pressOffset, event->globalPos());
+    DragBar::drag(this, pressOffset, event);
 }
 
 void MainWindow::on_pushButton_clicked()

@@ -240,12 +240,12 @@ void MemorySelect::timerEvent(QTimerEvent* event)
 
 void MemorySelect::mousePressEvent(QMouseEvent* event)
 {
-    clickPosition = event->localPos().toPoint();
+    clickPosition = event->pos();
 }
 
 void MemorySelect::mouseReleaseEvent(QMouseEvent* event)
 {
-    clickPosition = event->localPos().toPoint();
+    clickPosition = event->pos();
     // Strictly inside: a click on a label's border pixels or between labels
     // chooses nothing.
     const bool strictlyInside = true;
