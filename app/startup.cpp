@@ -12,6 +12,7 @@
 #include "ui/midiselection.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 namespace {
@@ -29,6 +30,17 @@ void tellIfMidiLost(bool& told)
     DialogTextOk::showMessage(QStringLiteral("The MIDI system has stopped, so nothing more reaches the device.\n\n"
                                              "Start the MIDI system again, then restart Zandorium Uploader."));
 }
+
+// The windows are laid out in fixed pixels; on a high-density screen Qt scales
+// them whole, and the pictures come from their double-size paintings. Qt 6
+// always does so.
+void enableHighDpiScaling()
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#endif
+}
 }  // namespace
 
 // These objects live until the process ends.
@@ -42,7 +54,11 @@ void startConnected(MainWindow& mainWindow)
 
 int runEditor(int argc, char** argv)
 {
+    enableHighDpiScaling();
     QApplication application(argc, argv);
+    // Ties the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZANDORIUM_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZANDORIUM_APP_ID)));
     MainWindow mainWindow;
     midiselection selection;
     g_commandSender = nullptr;

@@ -5,6 +5,10 @@
 
 readonly E2E_SKIP=77
 E2E_PIDS=()
+# Window pixels per form pixel: 2 on a screen that Qt scales by two.
+E2E_SCALE=1
+# point <x> <y>: a point of a form, in its window's pixels.
+point() { echo "$(($1 * E2E_SCALE)) $(($2 * E2E_SCALE))"; }
 
 # Ends what the script started and waits for it, so nothing outlives the MIDI server.
 e2e_cleanup() {
@@ -115,19 +119,19 @@ choose_port() {
     wait_for 20 has_window '^Dialog$' || fail "no port dialog"
     dialog=$(window_of '^Dialog$')
     xdotool windowfocus --sync "$dialog" 2>/dev/null || true
-    xdotool mousemove --window "$dialog" 60 48 click 1
+    xdotool mousemove --window "$dialog" $(point 60 48) click 1
     xdotool type --delay 30 "$1"
     sleep 0.3
-    xdotool mousemove --window "$dialog" 177 211 click 1
+    xdotool mousemove --window "$dialog" $(point 177 211) click 1
 }
 
 # Front-panel key centres, in window coordinates, by key index.
 key_x=(116 288 460 632 804 116 288 460 632 804 974 974 1146 1146)
 key_y=(430 430 430 430 430 223 223 223 223 223 223 430 223 430)
-click_key() { xdotool mousemove --window "$1" "${key_x[$2]}" "${key_y[$2]}" click 1; }
+click_key() { xdotool mousemove --window "$1" $(point "${key_x[$2]}" "${key_y[$2]}") click 1; }
 
 # click_at <window> <x> <y>: a left click at that point of the window.
-click_at() { xdotool mousemove --window "$1" $2 $3 click 1; }
+click_at() { xdotool mousemove --window "$1" $(point $2 $3) click 1; }
 
 # answer_file_dialog <caption> <path>: types the path into the dialog's name box.
 answer_file_dialog() {
@@ -145,7 +149,7 @@ answer_file_dialog() {
 memory_dialog() {
     local id
     for id in $(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null); do
-        if xdotool getwindowgeometry "$id" | grep -q 'Geometry: 976x320'; then
+        if xdotool getwindowgeometry "$id" | grep -q "Geometry: $((976 * E2E_SCALE))x$((320 * E2E_SCALE))"; then
             echo "$id"
             return 0
         fi
@@ -166,14 +170,14 @@ is_bright() { awk -v b="$(brightness "$1")" 'BEGIN { exit !(b > 0.5) }'; }
 
 # The editor's close control, at the right end of its top bar.
 close_editor() {
-    xdotool mousemove --window "$1" 917 10 click 1
+    xdotool mousemove --window "$1" $(point 917 10) click 1
     wait_for 5 no_window '^Dialog$' || fail "the editor did not close"
 }
 
 # exit_front_panel <panel window> <editor pid>: presses Exit, which must end
 # the editor with status 0.
 exit_front_panel() {
-    xdotool mousemove --window "$1" 40 40 click 1
+    xdotool mousemove --window "$1" $(point 40 40) click 1
     await_exit "$2" 10
     [ "$status" = 0 ] || fail "Exit ended with status $status"
 }

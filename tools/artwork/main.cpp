@@ -1,6 +1,7 @@
 // Paints the editor's artwork: the front panel, foot switches, LEDs, the metal
-// bar, the exit and done badges and the logo, at the sizes the windows expect.
-// Deterministic: the same build paints the same pixels.
+// bar, the exit and done badges and the logo, at the sizes the windows expect
+// (and twice that for high-density screens), and the desktop icon in the sizes
+// the icon theme takes. Deterministic: the same build paints the same pixels.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,15 +15,20 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <functional>
 #include <random>
+#include <tuple>
 
 namespace {
 
 const QString kFontFamily = QStringLiteral("DejaVu Sans");
 
-QImage blank(int width, int height)
+// A picture of width x height window pixels, painted at scale times that many
+// image pixels: the painter works in window pixels throughout.
+QImage blank(int width, int height, qreal scale)
 {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    QImage image(qRound(width * scale), qRound(height * scale), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     return image;
 }
@@ -92,9 +98,9 @@ void legend(QPainter& p, const QRectF& area, const QString& text, int size, QCol
     p.drawText(area, Qt::AlignCenter, text);
 }
 
-QImage panel()
+QImage panel(qreal scale)
 {
-    QImage image = blank(int(kPanelWidth), int(kPanelHeight));
+    QImage image = blank(int(kPanelWidth), int(kPanelHeight), scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -212,9 +218,9 @@ QImage panel()
     return image;
 }
 
-QImage footSwitch(const QColor& ring, bool lit)
+QImage footSwitch(const QColor& ring, bool lit, qreal scale)
 {
-    QImage image = blank(60, 60);
+    QImage image = blank(60, 60, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const QPointF centre(30, 30);
@@ -252,9 +258,9 @@ QImage footSwitch(const QColor& ring, bool lit)
     return image;
 }
 
-QImage led(bool lit)
+QImage led(bool lit, qreal scale)
 {
-    QImage image = blank(262, 200);
+    QImage image = blank(262, 200, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const QPointF centre(131, 100);
@@ -282,16 +288,16 @@ QImage led(bool lit)
     return image;
 }
 
-QImage metalBar()
+QImage metalBar(qreal scale)
 {
-    QImage image = blank(1500, 20);
+    QImage image = blank(1500, 20, scale);
     QPainter p(&image);
     QLinearGradient metal(0, 0, 0, 20);
     metal.setColorAt(0, QColor(236, 238, 241));
     metal.setColorAt(0.15, QColor(190, 194, 199));
     metal.setColorAt(0.6, QColor(150, 154, 160));
     metal.setColorAt(1, QColor(88, 91, 96));
-    p.fillRect(image.rect(), metal);
+    p.fillRect(QRectF(0, 0, 1500, 20), metal);
     brush(p, QRectF(0, 1, 1500, 18), 26, 3);
     p.setPen(QColor(255, 255, 255, 160));
     p.drawLine(0, 0, 1499, 0);
@@ -307,9 +313,9 @@ QImage metalBar()
     return image;
 }
 
-QImage exitIcon()
+QImage exitIcon(qreal scale)
 {
-    QImage image = blank(40, 40);
+    QImage image = blank(40, 40, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     QRadialGradient face(QPointF(15, 13), 26);
@@ -327,9 +333,9 @@ QImage exitIcon()
     return image;
 }
 
-QImage doneBadge()
+QImage doneBadge(qreal scale)
 {
-    QImage image = blank(171, 77);
+    QImage image = blank(171, 77, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -356,28 +362,82 @@ QImage doneBadge()
     return image;
 }
 
-QImage logo()
+QLinearGradient chrome(qreal top, qreal bottom)
 {
-    QImage image = blank(612, 103);
+    QLinearGradient gradient(0, top, 0, bottom);
+    gradient.setColorAt(0, QColor(250, 251, 253));
+    gradient.setColorAt(0.5, QColor(140, 148, 160));
+    gradient.setColorAt(1, QColor(225, 230, 236));
+    return gradient;
+}
+
+const QColor kLogoBlue(40, 140, 255);
+
+QImage logo(qreal scale)
+{
+    QImage image = blank(612, 103, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    QLinearGradient chrome(0, 8, 0, 78);
-    chrome.setColorAt(0, QColor(250, 251, 253));
-    chrome.setColorAt(0.5, QColor(140, 148, 160));
-    chrome.setColorAt(1, QColor(225, 230, 236));
     QPainterPath word;
     word.addText(QPointF(14, 72), font(70, QFont::Black, 8), QStringLiteral("ZANDORIUM"));
     p.setPen(QPen(QColor(20, 22, 26), 3));
-    p.setBrush(chrome);
+    p.setBrush(chrome(8, 78));
     p.drawPath(word);
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(40, 140, 255));
+    p.setBrush(kLogoBlue);
     p.drawRect(QRectF(16, 84, 580, 4));
     p.setFont(font(12, QFont::DemiBold, 6));
-    p.setPen(QColor(40, 140, 255));
+    p.setPen(kLogoBlue);
     p.drawText(QRectF(16, 88, 580, 15), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("UPLOADER"));
     return image;
+}
+
+// The desktop icon: the logo's chrome Z and blue rule on a tile of the front
+// panel's dark metal. Painted on a 256-pixel grid at any size.
+constexpr int kIconGrid = 256;
+
+QImage appIcon(int size)
+{
+    // Scaled by the painter: a device pixel ratio below one is not honoured.
+    QImage image = blank(size, size, 1);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(qreal(size) / kIconGrid, qreal(size) / kIconGrid);
+    const QRectF tile(8, 8, 240, 240);
+    QLinearGradient metal(0, tile.top(), 0, tile.bottom());
+    metal.setColorAt(0, QColor(70, 74, 80));
+    metal.setColorAt(1, QColor(24, 26, 30));
+    p.setPen(QPen(QColor(12, 13, 15), 4));
+    p.setBrush(metal);
+    p.drawRoundedRect(tile, 44, 44);
+    if (size >= 64) {
+        p.setClipRect(tile.adjusted(20, 20, -20, -20));
+        brush(p, tile, 18, 11);
+        p.setClipping(false);
+    }
+    QPainterPath letter;
+    const QFont face = font(196, QFont::Black);
+    letter.addText(QPointF(0, 0), face, QStringLiteral("Z"));
+    const QRectF box = letter.boundingRect();
+    letter.translate(128 - box.center().x(), 116 - box.center().y());
+    p.setPen(QPen(QColor(12, 13, 15), size >= 32 ? 6 : 10));
+    p.setBrush(chrome(40, 192));
+    p.drawPath(letter);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kLogoBlue);
+    p.drawRoundedRect(QRectF(44, 204, 168, 16), 6, 6);
+    return image;
+}
+
+constexpr int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256, 512};
+
+bool save(const QImage& image, const QString& path)
+{
+    if (image.save(path, "PNG"))
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
 }
 
 }  // namespace
@@ -389,32 +449,39 @@ int main(int argc, char* argv[])
     QGuiApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 2) {
-        std::fprintf(stderr, "usage: zandorium-artwork <output folder>\n");
+        std::fprintf(stderr, "usage: zandorium-artwork <resources folder>\n");
         return 2;
     }
     const QDir out(arguments.at(1));
-    if (!out.exists() && !QDir().mkpath(out.path())) {
-        std::fprintf(stderr, "cannot create %s\n", qPrintable(out.path()));
+    const QString pictures = QStringLiteral("FileVari");
+    const QString icons = QStringLiteral("icons");
+    if (!out.mkpath(pictures) || !out.mkpath(icons)) {
+        std::fprintf(stderr, "cannot create folders in %s\n", qPrintable(out.path()));
         return 1;
     }
-    const std::pair<const char*, QImage> pictures[] = {
-        {"ZANDORIUMLAYOUT.png", panel()},
-        {"LEDbluON.png", led(true)},
-        {"LEDbluOFF.png", led(false)},
-        {"OnSwt60x60.png", footSwitch(QColor(60, 160, 255), true)},
-        {"OffSwt60x60.png", footSwitch(QColor(), false)},
-        {"OnSwtRosso60x60.png", footSwitch(QColor(240, 40, 36), true)},
-        {"BarraMetallo.png", metalBar()},
-        {"Exit.png", exitIcon()},
-        {"fatto.png", doneBadge()},
-        {"Logo.png", logo()},
+    // Pictures a window shows at their own size also come at double size, for
+    // screens that Qt scales by two.
+    using Painter = std::function<QImage(qreal)>;
+    const std::tuple<const char*, Painter, bool> paintings[] = {
+        {"ZANDORIUMLAYOUT", panel, true},
+        {"LEDbluON", [](qreal scale) { return led(true, scale); }, false},
+        {"LEDbluOFF", [](qreal scale) { return led(false, scale); }, false},
+        {"OnSwt60x60", [](qreal scale) { return footSwitch(QColor(60, 160, 255), true, scale); }, true},
+        {"OffSwt60x60", [](qreal scale) { return footSwitch(QColor(), false, scale); }, true},
+        {"OnSwtRosso60x60", [](qreal scale) { return footSwitch(QColor(240, 40, 36), true, scale); }, true},
+        {"BarraMetallo", metalBar, true},
+        {"Exit", exitIcon, true},
+        {"fatto", doneBadge, true},
+        {"Logo", logo, false},
     };
-    for (const auto& [name, image] : pictures) {
-        const QString path = out.filePath(QString::fromLatin1(name));
-        if (!image.save(path, "PNG")) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            return 1;
-        }
+    bool written = true;
+    for (const auto& [name, paint, doubled] : paintings) {
+        const QString base = pictures + QLatin1Char('/') + QString::fromLatin1(name);
+        written = written && save(paint(1), out.filePath(base + QStringLiteral(".png")));
+        if (doubled)
+            written = written && save(paint(2), out.filePath(base + QStringLiteral("@2x.png")));
     }
-    return 0;
+    for (const int size : kIconSizes)
+        written = written && save(appIcon(size), out.filePath(QStringLiteral("%1/%2.png").arg(icons).arg(size)));
+    return written ? 0 : 1;
 }
