@@ -77,6 +77,7 @@ received "08 01" || fail "the unit did not ask for the editor"
 wait_for 10 has_window '^Dialog$' || fail "the editor did not open"
 sleep 1
 editor_window=$(window_of '^Dialog$')
+edit=$editor_window
 shot "$editor_window" editor
 
 # The memory dialog in both modes: Select Memory and its Close, then Write
@@ -108,6 +109,19 @@ sleep 1.5
 shot "$editor_window" backup-progress
 wait_for 30 test -f "$work/memory.mem" || fail "the backup was not written"
 echo "Backup: $work/memory.mem, $(stat -c %s "$work/memory.mem") bytes"
+
+# Restore: the open dialog, then the backup made to look one data version
+# newer than the unit's, which the editor refuses with a message.
+perl -0777 -pe 's/(\d+)(\.\d+\.\d+)/($1 + 1) . $2/e' "$work/memory.mem" >"$work/newer.mem"
+click_at "$editor_window" 628 712
+wait_for 10 has_window '^Select file$' || fail "no open dialog"
+sleep 1
+shot "$(window_of '^Select file$')" restore-dialog
+answer_file_dialog "Select file" "$PWD/$work/newer.mem"
+wait_for 10 has_message "Incompatible version." || fail "the newer file was not refused"
+sleep 1
+shot "$(message_window)" message
+dismiss_message
 
 # The editor's close control, then the front panel's Exit.
 close_editor "$editor_window"

@@ -44,14 +44,6 @@ switch_drawn_from() {
     same_picture "$work/$1-shown.png" "$work/$1-painted.png" || fail "$1 is not drawn from its double-size painting"
 }
 
-# The other dialog than the editor: the message.
-message_window() {
-    local id
-    for id in $(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null); do
-        [ "$id" != "$edit" ] && echo "$id"
-    done
-}
-
 unit=ZandoriumHiDpi$$
 start_simulator "$simulator" "$unit"
 "$editor" >"$work/editor.out" 2>"$work/editor.err" &

@@ -194,11 +194,18 @@ panel_hidden() { panel_region "$1" && same_picture "$work/$1.png" "$work/panel-h
 
 # The message the editor shows, as it also writes it on its console.
 has_message() { grep -q -F -e "Message: $1" "$work/editor.err"; }
-# Dismisses the shown message with its Ok button (the editor's window aside).
-dismiss_message() {
+# The shown message's window: the dialog that is not the editor ($edit).
+message_window() {
     local id
     for id in $(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null); do
-        [ "$id" = "$edit" ] && continue
+        [ "$id" != "$edit" ] && echo "$id"
+    done
+    return 0
+}
+# Dismisses the shown message with its Ok button.
+dismiss_message() {
+    local id
+    for id in $(message_window); do
         xdotool windowfocus --sync "$id" 2>/dev/null || true
         xdotool key Return
     done
