@@ -24,9 +24,9 @@ set(CPACK_PACKAGE_CONTACT "Zandorium Uploader developers <uploader@zandorium.org
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor and remote front panel for the Zandorium loop switcher")
 set(CPACK_PACKAGE_DESCRIPTION
     "Talks to a Zandorium, a MIDI-controlled guitar effects loop switcher, over
-one MIDI input and one output port: mirrors its front panel, edits every parameter of
-the current memory and the device settings, selects and writes memories, and
-backs its whole memory up to a .mem file and restores it.
+one MIDI input and one output port: mirrors its front panel, edits every
+parameter of the current memory and the device settings, selects and writes
+memories, and backs its whole memory up to a .mem file and restores it.
 Also installs zandorium-sim, a simulated unit on virtual MIDI ports.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
