@@ -3,6 +3,7 @@
 #include "app/globals.h"
 #include "core/minicore.h"
 #include "core/signalwiring.h"
+#include "midi/devicewatch.h"
 #include "midi/midiconnection.h"
 #include "midi/trace.h"
 #include "protocol/commandsender.h"
@@ -50,6 +51,19 @@ void startConnected(MainWindow& mainWindow)
     g_miniCore = new MiniCore(g_editWindow);
     g_wiring.store(new SignalWiring(&mainWindow, g_miniCore), std::memory_order_release);
     g_commandSender = new CommandSender();
+
+    auto* const watch = new DeviceWatch(&mainWindow);
+    QObject::connect(watch, &DeviceWatch::lost, &mainWindow, [&mainWindow](const QString& portName) {
+        mainWindow.showDeviceLost(portName);
+        g_miniCore->deviceLost();
+    });
+    QObject::connect(watch, &DeviceWatch::found, &mainWindow, [&mainWindow] {
+        mainWindow.showDeviceFound();
+        g_miniCore->deviceFound();
+        // The panel and the editor refill from the device's answer.
+        CommandSender::sendStartupRequest();
+    });
+    watch->start();
 }
 
 int runEditor(int argc, char** argv)

@@ -103,6 +103,15 @@ void MiniCore::giveUpBackup()
                                          "The backup was stopped and no file was written."));
 }
 
+void MiniCore::deviceLost()
+{
+    deviceGone_ = true;
+    if (!backup.abandon())
+        return;
+    openSlotBackupMessage(QStringLiteral("The device was disconnected during the backup.\n\n"
+                                         "The backup was stopped and no file was written."));
+}
+
 bool MiniCore::restoreFromFile(const QString& name)
 {
     const bool restored = checkAndSendRestore(name);
@@ -151,7 +160,14 @@ bool MiniCore::sendRestoreBlocks()
         // Cleared before sending, so a quick acknowledgement is not lost.
         restoreAck = 0;
         CommandSender::sendRawFrame(sendBuffer.data(), sendBuffer.size());
-        if (!awaitAcknowledge())
+        const bool acknowledged = awaitAcknowledge();
+        if (deviceGone_)
+            return refuseRestore(QStringLiteral("The device was disconnected during the restore, at block %1 of %2.\n\n"
+                                                "The restore was stopped and nothing more was sent.\n"
+                                                "Restore the file again once the device is back.")
+                                     .arg(block)
+                                     .arg(blockCount));
+        if (!acknowledged)
             return refuseRestore(QStringLiteral("The device did not acknowledge block %1 of %2.\n\n"
                                                 "The restore was stopped and nothing more was sent.\n"
                                                 "Restore the file again before using the device.")
@@ -170,7 +186,7 @@ bool MiniCore::awaitAcknowledge()
         delayMs(kBlockPacingMs);
         if (restoreAck == 1)
             return true;
-    } while (waited.elapsed() < acknowledgeLimitMs);
+    } while (waited.elapsed() < acknowledgeLimitMs && !deviceGone_);
     return false;
 }
 

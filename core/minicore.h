@@ -54,6 +54,11 @@ public:
     // true when every block was acknowledged.
     bool restoreFromFile(const QString& name);
 
+    // The device's ports have gone: a backup under way ends with a message at
+    // once, a restore at its next wait for an acknowledgement. GUI thread.
+    void deviceLost();
+    void deviceFound() { deviceGone_ = false; }
+
     // Limits on the device's silence; GUI thread only.
     int backupSilenceLimitMs = 5000;
     int acknowledgeLimitMs = 5000;
@@ -196,4 +201,5 @@ private:
 
     // Runs while a backup waits for the device; each block restarts it.
     QTimer backupWatchdog_;
+    bool deviceGone_ = false;
 };

@@ -27,6 +27,21 @@ bool JackServerWatch::start()
     return true;
 }
 
+QStringList JackServerWatch::midiPortNames(bool sources) const
+{
+    QStringList names;
+    if (!client_ || serverStopped())
+        return names;
+    const char** const ports =
+        jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, sources ? JackPortIsOutput : JackPortIsInput);
+    if (!ports)
+        return names;
+    for (const char** port = ports; *port; ++port)
+        names.append(QString::fromUtf8(*port));
+    jack_free(ports);
+    return names;
+}
+
 void JackServerWatch::onShutdown(jack_status_t /*code*/, const char* /*reason*/, void* watch)
 {
     auto* const self = static_cast<JackServerWatch*>(watch);

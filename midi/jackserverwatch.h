@@ -3,6 +3,8 @@
 // after that and drops every message without a word, so the program keeps a
 // port-less client of its own whose shutdown notice says the server is gone.
 
+#include <QStringList>
+
 #include <jack/types.h>
 
 #include <atomic>
@@ -20,6 +22,12 @@ public:
     bool start();
     // Any thread may ask.
     bool serverStopped() const { return stopped_.load(std::memory_order_acquire); }
+
+    // The full names of the server's MIDI ports that a MIDI input can read
+    // (sources) or a MIDI output can write (not sources), as RtMidi names them.
+    // The client is never activated, so asking wakes no thread of ours in the
+    // server's cycle. Empty when the server is not watched or has stopped.
+    QStringList midiPortNames(bool sources) const;
 
 private:
     // Runs on a thread of JACK's.

@@ -20,8 +20,9 @@ class MidiConnection
 public:
     // Runs during static initialisation. It never throws: when RtMidi's default
     // back end cannot start (no ALSA sequencer, say) the other compiled back
-    // ends are tried, and when none starts, the port lists stay empty and
-    // unavailableReason() says why.
+    // ends are tried, and when none starts, or the one left is JACK with no
+    // server to talk to, the port lists stay empty and unavailableReason()
+    // says why.
     MidiConnection();
 
     QStringList portNames;     // MIDI input ports, index i naming port i
@@ -30,19 +31,38 @@ public:
     unsigned int refreshInputPorts();
     int findPort(const QString& name) const;
 
-    // Opens input port inputIndex, installs the receive callback, and opens the
-    // output port whose name is most like the input's. On failure returns false
-    // with RtMidi's message in error, and leaves no port open.
+    // Opens the input port listed at inputIndex, installs the receive
+    // callback, and opens the output port whose name is most like the input's,
+    // never one of the editor's own. A port that has gone since it was listed
+    // is a failure too, although RtMidi's JACK back end "opens" it. On failure
+    // returns false with the reason in error, and leaves no port open.
     bool openPorts(int inputIndex, QString& error);
+
+    // Opens the same pair again once the device is back, found by names that
+    // ignore ALSA's client:port numbers. The receive callback stays installed.
+    bool reopenPorts(QString& error);
+
+    // Closes both ports; frames sent from then on are dropped, not queued.
+    void closePorts();
 
     // Removes the receive callback and closes both ports.
     void stopReceiving();
 
+    // The output port paired with the chosen input; empty until opened.
+    QString pairedOutputName() const { return pairedOutputName_; }
+
+    // True while a frame handed to send can reach the device.
+    bool outputOpen() const;
+
     static int nameSimilarity(const QString& a, const QString& b);
 
     // Traces frame[0] up to its first F7 and sends it as one message. A frame
-    // without F7 within capacity is refused. Returns the number of bytes sent,
-    // F7 included. A send error is reported on standard error, never thrown.
+    // without F7 within capacity is refused. While the output is closed (before
+    // the ports are opened, while the device is gone) the frame is traced and
+    // dropped with a line on standard error: RtMidi's JACK back end would
+    // otherwise queue it for whichever port opens next. Returns the number of
+    // bytes traced, F7 included. A send error is reported on standard error,
+    // never thrown.
     int send(const unsigned char* frame, std::size_t capacity);
 
     // Empty when a MIDI system could be opened.
@@ -51,11 +71,16 @@ public:
     // True once the MIDI system has stopped under the open ports (a JACK
     // server can); from then on send drops every frame with a message.
     bool systemLost() const { return serverWatch_.serverStopped(); }
+    // Under JACK, the client that watches the server; it can list ports.
+    const JackServerWatch& serverWatch() const { return serverWatch_; }
 
 private:
-    void watchServer();
+    bool openPair(const QString& chosen, QString& error);
+    const char* dropReason() const;
 
     QString unavailableReason_;
+    QString pairedOutputName_;
+    bool callbackInstalled_ = false;
     JackServerWatch serverWatch_;
 };
 

@@ -1,5 +1,7 @@
 #include "midi/portmatching.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace PortMatching {
@@ -23,11 +25,26 @@ int findLast(const QStringList& names, const QString& name)
     return names.lastIndexOf(name);
 }
 
+bool isOwnPort(const QString& name)
+{
+    for (const char* const client : {kInputClientName, kOutputClientName}) {
+        const QLatin1String prefix(client);
+        if (name.startsWith(prefix) && name.size() > prefix.size()) {
+            const QChar next = name.at(prefix.size());
+            if (next == QLatin1Char(':') || next == QLatin1Char('-'))
+                return true;
+        }
+    }
+    return false;
+}
+
 int bestOutputIndex(const QString& inputName, const QStringList& outputNames)
 {
     int best = -1;
-    int bestIndex = 0;
+    int bestIndex = -1;
     for (int i = 0; i < outputNames.size(); ++i) {
+        if (isOwnPort(outputNames.at(i)))
+            continue;
         const int score = nameSimilarity(inputName, outputNames.at(i));
         if (score > best) {
             best = score;
@@ -35,6 +52,22 @@ int bestOutputIndex(const QString& inputName, const QStringList& outputNames)
         }
     }
     return bestIndex;
+}
+
+QString stableName(const QString& name)
+{
+    static const QRegularExpression alsaAddress(QStringLiteral(" \\d+:\\d+$"));
+    return QString(name).remove(alsaAddress);
+}
+
+int findStable(const QStringList& names, const QString& name)
+{
+    const QString wanted = stableName(name);
+    for (int i = names.size() - 1; i >= 0; --i) {
+        if (stableName(names.at(i)) == wanted)
+            return i;
+    }
+    return -1;
 }
 
 }  // namespace PortMatching

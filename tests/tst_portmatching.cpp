@@ -1,5 +1,6 @@
 // Which ports the editor opens: name similarity, the chosen input among
-// duplicates, and the output paired with it.
+// duplicates, the output paired with it (never one of the editor's own), and
+// a port found again after ALSA renumbered it.
 
 #include "midi/midiconnection.h"
 #include "midi/portmatching.h"
@@ -17,6 +18,8 @@ private slots:
     void findPort();
     void outputChoice_data();
     void outputChoice();
+    void foundAgain_data();
+    void foundAgain();
 };
 
 void PortMatchingTest::similarity_data()
@@ -73,8 +76,20 @@ void PortMatchingTest::outputChoice_data()
         << "Zandorium:MIDI 1 in" << QStringList{"Synth:out", "Zandorium:MIDI 1 out", "Through"} << 1;
     QTest::newRow("tie goes to the first") << "ABCD" << QStringList{"ABXX", "ABYY"} << 0;
     QTest::newRow("duplicates") << "Dev" << QStringList{"Other", "Dev", "Dev"} << 1;
-    QTest::newRow("no outputs") << "Dev" << QStringList{} << 0;
     QTest::newRow("nothing alike") << "Dev" << QStringList{"xyz", "uvw"} << 0;
+    QTest::newRow("no outputs") << "Dev" << QStringList{} << -1;
+    // The editor's own input port is a destination too, and named after the
+    // chosen port, so it would be the best match.
+    QTest::newRow("own input under JACK")
+        << "Unit:MIDI 1" << QStringList{"RtMidi Input Client:Unit:MIDI 1", "Unit-01:MIDI 1"} << 1;
+    QTest::newRow("own input alone") << "Unit:MIDI 1" << QStringList{"RtMidi Input Client:Unit:MIDI 1"} << -1;
+    QTest::newRow("a second editor's ports")
+        << "Unit" << QStringList{"RtMidi Input Client-01:Unit", "RtMidi Output Client-02:Unit"} << -1;
+    QTest::newRow("own input under ALSA")
+        << "Unit:Unit MIDI 1 24:0" << QStringList{"RtMidi Input Client:Unit MIDI 1 24:0 128:0", "Unit:Unit MIDI 1 24:0"}
+        << 1;
+    QTest::newRow("a device named like the client")
+        << "RtMidi Input Clientele:out" << QStringList{"RtMidi Input Clientele:in"} << 0;
 }
 
 void PortMatchingTest::outputChoice()
@@ -83,6 +98,28 @@ void PortMatchingTest::outputChoice()
     QFETCH(QStringList, outputs);
     QFETCH(int, chosen);
     QCOMPARE(PortMatching::bestOutputIndex(input, outputs), chosen);
+}
+
+void PortMatchingTest::foundAgain_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("index");
+    QTest::newRow("same name") << QStringList{"A:x", "Unit:MIDI 1"} << "Unit:MIDI 1" << 1;
+    QTest::newRow("ALSA numbered it anew")
+        << QStringList{"Midi Through:Port-0 14:0", "Unit:Unit MIDI 1 28:0"} << "Unit:Unit MIDI 1 24:0" << 1;
+    QTest::newRow("stored without numbers") << QStringList{"Unit:Unit MIDI 1 28:0"} << "Unit:Unit MIDI 1" << 0;
+    QTest::newRow("a number in the name is kept") << QStringList{"Unit:Unit MIDI 2 24:0"} << "Unit:Unit MIDI 1 24:0"
+                                                  << -1;
+    QTest::newRow("gone") << QStringList{"Other:MIDI 1 20:0"} << "Unit:MIDI 1 24:0" << -1;
+}
+
+void PortMatchingTest::foundAgain()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, name);
+    QFETCH(int, index);
+    QCOMPARE(PortMatching::findStable(names, name), index);
 }
 
 QTEST_GUILESS_MAIN(PortMatchingTest)

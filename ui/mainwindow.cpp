@@ -1,6 +1,7 @@
 #include "ui/mainwindow.h"
 
 #include "app/globals.h"
+#include "midi/portmatching.h"
 #include "protocol/commandsender.h"
 #include "protocol/protocol.h"
 #include "resources/artwork.h"
@@ -65,6 +66,18 @@ void MainWindow::displayNumber(const char* text)
 void MainWindow::displayName(const char* text)
 {
     ui->labelName->setText(fromDeviceText(text));
+}
+
+void MainWindow::showDeviceLost(const QString& portName)
+{
+    ui->labelConnection->setText(
+        tr("DEVICE DISCONNECTED\nWaiting for %1 to come back").arg(PortMatching::stableName(portName)));
+    ui->labelConnection->show();
+}
+
+void MainWindow::showDeviceFound()
+{
+    ui->labelConnection->hide();
 }
 
 void MainWindow::setLed(int index, bool on)

@@ -30,6 +30,10 @@ public:
     void displayNumber(const char* text);
     void displayName(const char* text);
 
+    // The device's ports have gone: says so on the panel until showDeviceFound.
+    void showDeviceLost(const QString& portName);
+    void showDeviceFound();
+
     // LED index: 0-13 the keys, 14 amp B, 15 and above amp A. Negative
     // indices are ignored. Invokable, so the decoder can queue them from the
     // MIDI input thread.

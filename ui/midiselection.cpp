@@ -1,6 +1,8 @@
 #include "ui/midiselection.h"
 
 #include "midi/midiconnection.h"
+#include "midi/portmatching.h"
+#include "midi/rememberedport.h"
 #include "ui/dialogtextok.h"
 #include "ui_midiselection.h"
 
@@ -21,6 +23,9 @@ midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midi
 
     g_midiConnection.refreshInputPorts();
     ui->listWidget->addItems(g_midiConnection.portNames);
+    // Return confirms, whether the entry was clicked, typed or remembered.
+    ui->pushButtonOk->setDefault(true);
+    selectRememberedPort();
 
     const QString unavailable = g_midiConnection.unavailableReason();
     if (!unavailable.isEmpty()) {
@@ -33,6 +38,18 @@ midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midi
 }
 
 midiselection::~midiselection() = default;
+
+void midiselection::selectRememberedPort()
+{
+    const QString remembered = RememberedPort::load();
+    if (remembered.isEmpty())
+        return;
+    const int index = PortMatching::findStable(g_midiConnection.portNames, remembered);
+    if (index < 0)
+        return;
+    ui->listWidget->setCurrentRow(index);
+    on_listWidget_itemClicked(ui->listWidget->item(index));
+}
 
 QString midiselection::currentPortName() const
 {
@@ -48,6 +65,7 @@ void midiselection::on_pushButtonOk_clicked()
     const int index = g_midiConnection.findPort(g_midiConnection.selectedPortName);
     QString error;
     if (g_midiConnection.openPorts(index, error)) {
+        RememberedPort::store(g_midiConnection.selectedPortName);
         accepted = true;
     } else {
         DialogTextOk::showMessage(tr("The MIDI ports could not be opened.\n\n%1").arg(error));

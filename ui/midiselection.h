@@ -30,6 +30,8 @@ private slots:
 
 private:
     QString currentPortName() const;
+    // The port chosen at the last start, when it is listed again.
+    void selectRememberedPort();
 
     std::unique_ptr<Ui::midiselection> ui;
 };
