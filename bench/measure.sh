@@ -7,7 +7,9 @@
 #            identical, time from request to file against the unit's sending
 #   startup  process start to the port dialog, Ok to the start-up frame on
 #            the wire, resident memory with every window open
-# usage: bench/measure.sh <build dir> [restore|backup|startup]...
+#   idle     CPU of a connected editor left alone for a minute (device watch
+#            included), split into its GUI thread and the rest
+# usage: bench/measure.sh <build dir> [restore|backup|startup|idle]...
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/tests/e2e/lib.sh"
@@ -15,7 +17,7 @@ source "$root/tests/e2e/lib.sh"
 build=$(cd "$1" && pwd)
 shift
 parts=("$@")
-[ ${#parts[@]} -gt 0 ] || parts=(restore backup startup)
+[ ${#parts[@]} -gt 0 ] || parts=(restore backup startup idle)
 simulator=$build/zandorium-sim
 work=$build/measure
 
@@ -115,6 +117,22 @@ measure_startup() {
     end_session
 }
 
+measure_idle() {
+    local seconds=${IDLE_SECONDS:-60} c0 g0 c1 g1
+    editor=$build/zandorium-editor
+    start_session ZandoriumMeasure$$
+    sleep 5
+    c0=$(cpu_ticks "$editor_pid")
+    g0=$(cpu_ticks "$editor_pid/task/$editor_pid")
+    sleep "$seconds"
+    c1=$(cpu_ticks "$editor_pid")
+    g1=$(cpu_ticks "$editor_pid/task/$editor_pid")
+    awk -v all=$((c1 - c0)) -v gui=$((g1 - g0)) -v ticks="$TICKS" -v s="$seconds" 'BEGIN {
+        printf "| %d s | %.2f s CPU: %.2f %% of one core | GUI thread %.2f %% | other threads (JACK clients) %.2f %% |\n",
+            s, all / ticks, 100 * all / ticks / s, 100 * gui / ticks / s, 100 * (all - gui) / ticks / s }'
+    end_session
+}
+
 for part in "${parts[@]}"; do
     case $part in
     restore)
@@ -129,6 +147,10 @@ for part in "${parts[@]}"; do
     startup)
         echo "== Start-up: run | start to port dialog | Ok to start-up frame"
         measure_startup
+        ;;
+    idle)
+        echo "== Idle and connected, the editor window open"
+        measure_idle
         ;;
     esac
 done

@@ -153,7 +153,8 @@ bool MidiConnection::openPair(const QString& chosen, QString& error)
         // The list may have changed since the dialog read it: look again.
         const int inputIndex = PortMatching::findLast(portNamesOf(*g_midiIn), chosen);
         if (chosen.isEmpty() || inputIndex < 0) {
-            error = QStringLiteral("The port \"%1\" is no longer there.").arg(chosen);
+            error = QStringLiteral("The port \"%1\" is no longer there.")
+                        .arg(chosen.isEmpty() ? selectedPortName : chosen);
             return false;
         }
         const auto input = static_cast<unsigned int>(inputIndex);

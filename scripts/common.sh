@@ -32,12 +32,13 @@ install_dependencies() {
 }
 
 # Leaves a MIDI system running: the ALSA sequencer where the machine has one,
-# else a JACK server that is already running, else a JACK server with the
-# dummy driver started here. Sets STARTED_JACK_PID when it started one.
+# else a JACK server with the dummy driver started here under a name of its
+# own (JACK_DEFAULT_SERVER, exported), so that nothing runs on a server of the
+# user's. Sets STARTED_JACK_PID when it started one.
 STARTED_JACK_PID=
 start_midi_system() {
     if [ -c /dev/snd/seq ] && [ -r /dev/snd/seq ]; then return 0; fi
-    if jack_wait -c 2>/dev/null | grep -qx running; then return 0; fi
+    export JACK_DEFAULT_SERVER=zandorium-$(basename "$0" .sh)-$$
     jackd --no-realtime -d dummy -r 48000 -p 256 >"${1:-/dev/null}" 2>&1 &
     STARTED_JACK_PID=$!
     if ! jack_wait -w -t 15 >/dev/null 2>&1; then

@@ -43,6 +43,7 @@ if [ $headless = 0 ]; then
 fi
 
 export QT_XCB_GL_INTEGRATION=none
+export XDG_CONFIG_HOME=$PWD/$work/config XDG_DATA_HOME=$PWD/$work/data
 shot() {
     import -window "$1" "$work/$2.png"
     echo "Screenshot: $work/$2.png"

@@ -265,7 +265,7 @@ void BackupTest::backupEnds_data()
 {
     QTest::addColumn<bool>("started");
     QTest::addColumn<QString>("file");
-    QTest::addColumn<QList<QByteArray>>("frames");
+    QTest::addColumn<QList<QByteArray>>("frames");  // an empty one: the device's ports go
     QTest::addColumn<QList<int>>("expectedBars");
     QTest::addColumn<QString>("message");  // a part of it; empty: none
 
@@ -287,6 +287,10 @@ void BackupTest::backupEnds_data()
     QTest::newRow("folder missing") << true << "none/a.mem" << QList<QByteArray>{first, end} << QList<int>{0}
                                     << "could not be saved to";
     QTest::newRow("not started") << false << "a.mem" << QList<QByteArray>{first, end} << QList<int>{} << "";
+    // What was collected is dropped, and what arrives after is not collected.
+    QTest::newRow("device disconnected") << true << "a.mem"
+                                         << QList<QByteArray>{first, QByteArray(), memoryBlock(500, "x"), end}
+                                         << QList<int>{0} << "The device was disconnected during the backup.";
 }
 
 void BackupTest::backupEnds()
@@ -300,8 +304,12 @@ void BackupTest::backupEnds()
     if (started)
         startBackup(dir->filePath(file));
     HubSignalLog log(harness->hub());
-    for (const QByteArray& frame : frames)
-        HubHarness::deliver(frame);
+    for (const QByteArray& frame : frames) {
+        if (frame.isEmpty())
+            harness->hub().deviceLost();
+        else
+            HubHarness::deliver(frame);
+    }
     QTest::qWait(50);
 
     QCOMPARE(bars.mid(0, 3), expectedBars);
@@ -363,26 +371,31 @@ void BackupTest::restore_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArray>("deviceVersion");  // empty: never reported
     QTest::addColumn<int>("acks");                  // -1: every block
+    QTest::addColumn<int>("lostAt");                // the block whose sending loses the device; 0: none
     QTest::addColumn<int>("sentBlocks");
     QTest::addColumn<QString>("message");  // its beginning; empty: none
 
     const QByteArray good = threeBlockFile("1.2.3");
-    QTest::newRow("same version") << good << QByteArray("1.2.3") << -1 << 3 << "";
-    QTest::newRow("one block") << firstBlock(9, "1.2.3") << QByteArray("1.2.3") << -1 << 1 << "";
-    QTest::newRow("minor not compared") << threeBlockFile("1.9.3") << QByteArray("1.2.3") << -1 << 3 << "";
-    QTest::newRow("newer major") << threeBlockFile("2.0.0") << QByteArray("1.5.5") << -1 << 0
+    QTest::newRow("same version") << good << QByteArray("1.2.3") << -1 << 0 << 3 << "";
+    QTest::newRow("one block") << firstBlock(9, "1.2.3") << QByteArray("1.2.3") << -1 << 0 << 1 << "";
+    QTest::newRow("minor not compared") << threeBlockFile("1.9.3") << QByteArray("1.2.3") << -1 << 0 << 3 << "";
+    QTest::newRow("newer major") << threeBlockFile("2.0.0") << QByteArray("1.5.5") << -1 << 0 << 0
                                  << "Incompatible version.\n\nFile data version 2.0.0\nMemory data version 1.5.5";
-    QTest::newRow("newer third") << threeBlockFile("1.0.4") << QByteArray("1.9.3") << -1 << 0
+    QTest::newRow("newer third") << threeBlockFile("1.0.4") << QByteArray("1.9.3") << -1 << 0 << 0
                                  << "Incompatible version.\n\nFile data version 1.0.4\nMemory data version 1.9.3";
-    QTest::newRow("third alone") << threeBlockFile("1.0.5") << QByteArray("2.0.3") << -1 << 0
+    QTest::newRow("third alone") << threeBlockFile("1.0.5") << QByteArray("2.0.3") << -1 << 0 << 0
                                  << "Incompatible version.\n\nFile data version 1.0.5\nMemory data version 2.0.3";
-    QTest::newRow("versions unknown") << good << QByteArray() << -1 << 0 << "The device has not reported";
-    QTest::newRow("bad file") << good + "x" << QByteArray("1.2.3") << -1 << 0
+    QTest::newRow("versions unknown") << good << QByteArray() << -1 << 0 << 0 << "The device has not reported";
+    QTest::newRow("bad file") << good + "x" << QByteArray("1.2.3") << -1 << 0 << 0
                               << "This file cannot be restored:\nThe file does not end with a complete block";
-    QTest::newRow("no acknowledgement") << good << QByteArray("1.2.3") << 0 << 1
+    QTest::newRow("no acknowledgement") << good << QByteArray("1.2.3") << 0 << 0 << 1
                                         << "The device did not acknowledge block 1 of 3.";
-    QTest::newRow("second unanswered") << good << QByteArray("1.2.3") << 1 << 2
+    QTest::newRow("second unanswered") << good << QByteArray("1.2.3") << 1 << 0 << 2
                                        << "The device did not acknowledge block 2 of 3.";
+    QTest::newRow("device gone at the second") << good << QByteArray("1.2.3") << 1 << 2 << 2
+                                               << "The device was disconnected during the restore, at block 2 of 3.";
+    QTest::newRow("device gone at the first") << good << QByteArray("1.2.3") << 0 << 1 << 1
+                                              << "The device was disconnected during the restore, at block 1 of 3.";
 }
 
 void BackupTest::restore()
@@ -390,6 +403,7 @@ void BackupTest::restore()
     QFETCH(QByteArray, file);
     QFETCH(QByteArray, deviceVersion);
     QFETCH(int, acks);
+    QFETCH(int, lostAt);
     QFETCH(int, sentBlocks);
     QFETCH(QString, message);
     const QString path = dir->filePath("r.mem");
@@ -406,7 +420,9 @@ void BackupTest::restore()
         if (framesWithCommand({frame}, kBlockCommand).isEmpty())
             return;
         barsAtSend.append(ui().progressBarPleaseWait->value());
-        if (acks < 0 || acks-- > 0)
+        if (barsAtSend.size() == lostAt)
+            harness->hub().deviceLost();
+        else if (acks < 0 || acks-- > 0)
             HubHarness::deliver(deviceFrame("23 00"));
     });
 
@@ -426,6 +442,8 @@ void BackupTest::restore()
     QVERIFY(framesWithCommand(trace->sentFrames(), kBackupRequestCommand).isEmpty());
     QVERIFY(!panelShown());
     QVERIFY(buttonsEnabled());
+    if (lostAt > 0)
+        QVERIFY2(elapsed.elapsed() < harness->hub().acknowledgeLimitMs, "stopped at once, not at the time-out");
     if (sentBlocks == 3 && message.isEmpty()) {
         QCOMPARE(barsAtSend, (QList<int>{0, 33, 66}));
         QVERIFY2(elapsed.elapsed() >= 300, "each block takes at least 100 ms");

@@ -4,8 +4,8 @@
 #  1. A backup, memories changed on the unit, a restore of the backup, and a
 #     second backup: the two files are byte-identical and the unit holds the
 #     memories of the first backup again.
-#  2. The unit going away in the middle of a restore: the editor gives up with
-#     the time-out message and hides its progress panel.
+#  2. The unit going away in the middle of a restore: the editor stops at
+#     once with a message that names the block, and hides its progress panel.
 #  3. A restore into a unit whose data version is older: refused with the
 #     message, nothing sent.
 # usage: backup_e2e.sh <zandorium-editor> <zandorium-sim> <work dir>
@@ -56,12 +56,14 @@ restore_from first.mem
 wait_for 20 bash -c '[ $(grep -c -F -e "<- $2" "$1") -ge $3 ]' _ "$work/sim.out" "$(command_prefix 1E)" $((before + 10)) \
     || fail "the restore did not start"
 kill -9 "$sim_pid"
-wait_for 15 has_message "The device did not acknowledge block " || fail "no time-out message"
+killed=$SECONDS
+wait_for 15 has_message "The device was disconnected during the restore, at block " || fail "no message"
+[ $((SECONDS - killed)) -le 3 ] || fail "the restore went on $((SECONDS - killed)) s after the unit went"
 # The block named is the last one sent: at most one past what the unit saw.
-stalled=$(sed -n "s/.*Message: The device did not acknowledge block \([0-9]*\) of $blocks\..*/\1/p" "$work/editor.err")
+stalled=$(sed -n "s/.*Message: The device was disconnected during the restore, at block \([0-9]*\) of $blocks\..*/\1/p" "$work/editor.err")
 seen=$(($(received_by_unit 1E) - before))
 [ -n "$stalled" ] && [ "$stalled" -gt 10 ] && [ "$stalled" -le $((seen + 1)) ] \
-    || fail "the time-out message names the wrong block ($seen seen): $(grep Message "$work/editor.err")"
+    || fail "the message names the wrong block ($seen seen): $(grep Message "$work/editor.err")"
 dismiss_message
 wait_for 5 panel_hidden panel-timeout || fail "the progress panel stayed after the time-out"
 exit_front_panel "$panel" "$editor_pid"

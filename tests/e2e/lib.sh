@@ -59,6 +59,8 @@ e2e_begin() {
     export QT_XCB_GL_INTEGRATION=none
     rm -rf "$work"
     mkdir -p "$work"
+    # Settings and data of the script's own, never the user's.
+    export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
     trap e2e_cleanup EXIT
 }
 

@@ -14,7 +14,7 @@ MidiPeer::~MidiPeer()
         in_->cancelCallback();
 }
 
-std::unique_ptr<MidiPeer> MidiPeer::open(const QString& name, QString& error)
+std::unique_ptr<MidiPeer> MidiPeer::open(const QString& name, QString& error, Ports ports)
 {
     if (!g_midiIn) {
         error = g_midiConnection.unavailableReason();
@@ -29,7 +29,8 @@ std::unique_ptr<MidiPeer> MidiPeer::open(const QString& name, QString& error)
         peer->out_ = std::make_unique<RtMidiOut>(api, client);
         peer->in_->ignoreTypes(false, false, false);
         peer->in_->setCallback(&MidiPeer::onMessage, peer.get());
-        peer->in_->openVirtualPort("MIDI 1");
+        if (ports == Ports::Both)
+            peer->in_->openVirtualPort("MIDI 1");
         peer->out_->openVirtualPort("MIDI 1");
     } catch (const RtMidiError& failure) {
         error = QString::fromStdString(failure.getMessage());

@@ -15,9 +15,10 @@ class RtMidiOut;
 class MidiPeer
 {
 public:
+    enum class Ports { Both, SourceOnly };
     // Returns null, with the reason in error, when no MIDI system takes
-    // virtual ports.
-    static std::unique_ptr<MidiPeer> open(const QString& name, QString& error);
+    // virtual ports. SourceOnly: a peer that talks but cannot be written to.
+    static std::unique_ptr<MidiPeer> open(const QString& name, QString& error, Ports ports = Ports::Both);
     ~MidiPeer();
 
     QList<QByteArray> received() const;
