@@ -28,6 +28,8 @@ void tellIfMidiLost(bool& told)
     if (told || !g_midiConnection.systemLost())
         return;
     told = true;
+    if (g_mainWindow)
+        g_mainWindow->showMidiSystemStopped();
     DialogTextOk::showMessage(QStringLiteral("The MIDI system has stopped, so nothing more reaches the device.\n\n"
                                              "Start the MIDI system again, then restart Zandorium Uploader."));
 }
@@ -52,17 +54,24 @@ void startConnected(MainWindow& mainWindow)
     g_wiring.store(new SignalWiring(&mainWindow, g_miniCore), std::memory_order_release);
     g_commandSender = new CommandSender();
 
+    // Queued: a message the loss brings up must not hold the watch's next check.
     auto* const watch = new DeviceWatch(&mainWindow);
-    QObject::connect(watch, &DeviceWatch::lost, &mainWindow, [&mainWindow](const QString& portName) {
-        mainWindow.showDeviceLost(portName);
-        g_miniCore->deviceLost();
-    });
-    QObject::connect(watch, &DeviceWatch::found, &mainWindow, [&mainWindow] {
-        mainWindow.showDeviceFound();
-        g_miniCore->deviceFound();
-        // The panel and the editor refill from the device's answer.
-        CommandSender::sendStartupRequest();
-    });
+    QObject::connect(
+        watch, &DeviceWatch::lost, &mainWindow,
+        [&mainWindow](const QString& portName) {
+            mainWindow.showDeviceLost(portName);
+            g_miniCore->deviceLost();
+        },
+        Qt::QueuedConnection);
+    QObject::connect(
+        watch, &DeviceWatch::found, &mainWindow,
+        [&mainWindow] {
+            mainWindow.showDeviceFound();
+            g_miniCore->deviceFound();
+            // The panel and the editor refill from the device's answer.
+            CommandSender::sendStartupRequest();
+        },
+        Qt::QueuedConnection);
     watch->start();
 }
 

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTimer>
 
 namespace {
 
@@ -30,6 +31,13 @@ void MiniCore::startBackup()
 {
     backup.start();
     backupWatchdog_.start(backupSilenceLimitMs);
+    // Said once the caller has sent the request, which is dropped, and shown
+    // its panel.
+    if (deviceGone_)
+        QTimer::singleShot(0, this, [this] {
+            endBackup(QStringLiteral("The device is not connected, so it cannot be backed up.\n\n"
+                                     "No file was written. Connect it again: the front panel shows when it is back."));
+        });
 }
 
 void MiniCore::setFilePath(const QString& name)
@@ -95,21 +103,23 @@ void MiniCore::openSlotBackupMessage(const QString& text)
     editWindow->endPleaseWait();
 }
 
+void MiniCore::endBackup(const QString& text)
+{
+    if (backup.abandon())
+        openSlotBackupMessage(text);
+}
+
 void MiniCore::giveUpBackup()
 {
-    if (!backup.abandon())
-        return;
-    openSlotBackupMessage(QStringLiteral("The device stopped sending its memory.\n\n"
-                                         "The backup was stopped and no file was written."));
+    endBackup(QStringLiteral("The device stopped sending its memory.\n\n"
+                             "The backup was stopped and no file was written."));
 }
 
 void MiniCore::deviceLost()
 {
     deviceGone_ = true;
-    if (!backup.abandon())
-        return;
-    openSlotBackupMessage(QStringLiteral("The device was disconnected during the backup.\n\n"
-                                         "The backup was stopped and no file was written."));
+    endBackup(QStringLiteral("The device was disconnected during the backup.\n\n"
+                             "The backup was stopped and no file was written."));
 }
 
 bool MiniCore::restoreFromFile(const QString& name)
@@ -129,6 +139,10 @@ bool MiniCore::checkAndSendRestore(const QString& name)
     if (!problem.isEmpty())
         return refuseRestore(QStringLiteral("This file cannot be restored:\n%1\n\nNothing was sent to the device.")
                                  .arg(problem));
+    if (deviceGone_)
+        return refuseRestore(QStringLiteral("The device is not connected, so nothing can be restored.\n\n"
+                                            "Nothing was sent to the device. Connect it again: "
+                                            "the front panel shows when it is back."));
     restoreBuffer = contents;
     fileHeader = MemoryFile::readFileHeader(restoreBuffer);
 

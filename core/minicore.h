@@ -190,6 +190,8 @@ public slots:
     void SlotDisplayName(char* b);
 
 private:
+    // Ends a backup under way with the message; nothing when none runs.
+    void endBackup(const QString& text);
     void giveUpBackup();
     // Why the saved backup is not good, or nothing.
     QString saveBackup(const QByteArray& image) const;

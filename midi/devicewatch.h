@@ -25,7 +25,6 @@ public:
 
     // Watches the ports g_midiConnection has open.
     void start();
-    bool deviceLost() const { return lost_; }
 
 signals:
     // The ports are closed by then, so nothing sent is queued for later.
@@ -35,13 +34,17 @@ signals:
 
 private:
     void check();
-    // Both throw RtMidiError when a port goes while the list is read.
-    bool portsListed() const;
+    // The device's two ports as they are now, told apart from an earlier life
+    // under the same names; empty when either is missing. Throws RtMidiError
+    // when a port goes while the list is read.
+    QString currentPorts() const;
+    QString identityOf(bool sources, const QString& name) const;
     QStringList portNames(bool sources) const;
 
     bool askJack_ = false;
     std::unique_ptr<RtMidiIn> in_;
     std::unique_ptr<RtMidiOut> out_;
     QTimer timer_;
+    QString connectedPorts_;  // currentPorts() when last opened
     bool lost_ = false;
 };

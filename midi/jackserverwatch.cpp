@@ -6,7 +6,19 @@
 
 namespace {
 constexpr char kClientName[] = "Zandorium Uploader watch";
+
+// JACK's null-terminated list of names, freed here.
+QStringList takeNames(const char** names)
+{
+    QStringList taken;
+    if (!names)
+        return taken;
+    for (const char** name = names; *name; ++name)
+        taken.append(QString::fromUtf8(*name));
+    jack_free(names);
+    return taken;
 }
+}  // namespace
 
 JackServerWatch::~JackServerWatch()
 {
@@ -29,17 +41,18 @@ bool JackServerWatch::start()
 
 QStringList JackServerWatch::midiPortNames(bool sources) const
 {
-    QStringList names;
     if (!client_ || serverStopped())
-        return names;
-    const char** const ports =
-        jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, sources ? JackPortIsOutput : JackPortIsInput);
-    if (!ports)
-        return names;
-    for (const char** port = ports; *port; ++port)
-        names.append(QString::fromUtf8(*port));
-    jack_free(ports);
-    return names;
+        return {};
+    return takeNames(
+        jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, sources ? JackPortIsOutput : JackPortIsInput));
+}
+
+QStringList JackServerWatch::connections(const QString& name) const
+{
+    if (!client_ || serverStopped())
+        return {};
+    const jack_port_t* const port = jack_port_by_name(client_, name.toUtf8().constData());
+    return port ? takeNames(jack_port_get_all_connections(client_, port)) : QStringList();
 }
 
 void JackServerWatch::onShutdown(jack_status_t /*code*/, const char* /*reason*/, void* watch)

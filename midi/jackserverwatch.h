@@ -28,6 +28,8 @@ public:
     // The client is never activated, so asking wakes no thread of ours in the
     // server's cycle. Empty when the server is not watched or has stopped.
     QStringList midiPortNames(bool sources) const;
+    // The full names of the ports connected to the named one.
+    QStringList connections(const QString& name) const;
 
 private:
     // Runs on a thread of JACK's.

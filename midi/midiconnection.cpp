@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -102,7 +103,11 @@ MidiConnection::MidiConnection()
 
 unsigned int MidiConnection::refreshInputPorts()
 {
-    portNames = g_midiIn ? portNamesOf(*g_midiIn) : QStringList();
+    portNames.clear();
+    const QStringList listed = g_midiIn ? portNamesOf(*g_midiIn) : QStringList();
+    // Another editor's output is never the device.
+    std::copy_if(listed.cbegin(), listed.cend(), std::back_inserter(portNames),
+                 [](const QString& name) { return !PortMatching::isOwnPort(name); });
     return static_cast<unsigned int>(portNames.size());
 }
 

@@ -25,7 +25,7 @@ public:
     // says why.
     MidiConnection();
 
-    QStringList portNames;     // MIDI input ports, index i naming port i
+    QStringList portNames;     // MIDI input ports by name, the editors' own left out
     QString selectedPortName;  // the port the user picked, then the opened port's name
 
     unsigned int refreshInputPorts();

@@ -57,7 +57,8 @@ int bestOutputIndex(const QString& inputName, const QStringList& outputNames)
 QString stableName(const QString& name)
 {
     static const QRegularExpression alsaAddress(QStringLiteral(" \\d+:\\d+$"));
-    return QString(name).remove(alsaAddress);
+    static const QRegularExpression jackClientNumber(QStringLiteral("^([^:]*)-\\d\\d:"));
+    return QString(name).remove(alsaAddress).replace(jackClientNumber, QStringLiteral("\\1:"));
 }
 
 int findStable(const QStringList& names, const QString& name)

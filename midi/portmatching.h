@@ -28,7 +28,9 @@ bool isOwnPort(const QString& name);
 int bestOutputIndex(const QString& inputName, const QStringList& outputNames);
 
 // ALSA ends a port's name with its client:port numbers, which change when a
-// USB device is plugged in again; the name without them stays.
+// USB device is plugged in again, and JACK numbers a client ("-01") whose name
+// is taken, as it is while a device that just went is still being removed;
+// the name without these stays.
 QString stableName(const QString& name);
 
 // Index of the last entry whose stable name is that of name, or -1.

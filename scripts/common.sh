@@ -38,7 +38,8 @@ install_dependencies() {
 STARTED_JACK_PID=
 start_midi_system() {
     if [ -c /dev/snd/seq ] && [ -r /dev/snd/seq ]; then return 0; fi
-    export JACK_DEFAULT_SERVER=zandorium-$(basename "$0" .sh)-$$
+    # One name a script, for the reason given in tests/e2e/lib.sh.
+    export JACK_DEFAULT_SERVER=zandorium-$(basename "$0" .sh)
     jackd --no-realtime -d dummy -r 48000 -p 256 >"${1:-/dev/null}" 2>&1 &
     STARTED_JACK_PID=$!
     if ! jack_wait -w -t 15 >/dev/null 2>&1; then

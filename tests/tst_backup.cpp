@@ -371,7 +371,7 @@ void BackupTest::restore_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArray>("deviceVersion");  // empty: never reported
     QTest::addColumn<int>("acks");                  // -1: every block
-    QTest::addColumn<int>("lostAt");                // the block whose sending loses the device; 0: none
+    QTest::addColumn<int>("lostAt");                // the block whose sending loses the device; 0: none, -1: gone before
     QTest::addColumn<int>("sentBlocks");
     QTest::addColumn<QString>("message");  // its beginning; empty: none
 
@@ -396,6 +396,8 @@ void BackupTest::restore_data()
                                                << "The device was disconnected during the restore, at block 2 of 3.";
     QTest::newRow("device gone at the first") << good << QByteArray("1.2.3") << 0 << 1 << 1
                                               << "The device was disconnected during the restore, at block 1 of 3.";
+    QTest::newRow("device gone before") << good << QByteArray("1.2.3") << -1 << -1 << 0
+                                        << "The device is not connected, so nothing can be restored.";
 }
 
 void BackupTest::restore()
@@ -426,6 +428,8 @@ void BackupTest::restore()
             HubHarness::deliver(deviceFrame("23 00"));
     });
 
+    if (lostAt < 0)
+        harness->hub().deviceLost();
     QElapsedTimer elapsed;
     elapsed.start();
     const FileDialogAnswer dialog(path);

@@ -112,6 +112,9 @@ void PortMatchingTest::foundAgain_data()
     QTest::newRow("a number in the name is kept") << QStringList{"Unit:Unit MIDI 2 24:0"} << "Unit:Unit MIDI 1 24:0"
                                                   << -1;
     QTest::newRow("gone") << QStringList{"Other:MIDI 1 20:0"} << "Unit:MIDI 1 24:0" << -1;
+    // Back before JACK had removed the client that went: "-01" became "-03".
+    QTest::newRow("JACK numbered the client anew") << QStringList{"Unit-03:MIDI 1"} << "Unit-01:MIDI 1" << 0;
+    QTest::newRow("JACK's number, not the port's") << QStringList{"Unit:MIDI-01 1"} << "Unit:MIDI-02 1" << -1;
 }
 
 void PortMatchingTest::foundAgain()

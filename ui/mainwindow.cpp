@@ -80,6 +80,12 @@ void MainWindow::showDeviceFound()
     ui->labelConnection->hide();
 }
 
+void MainWindow::showMidiSystemStopped()
+{
+    ui->labelConnection->setText(tr("MIDI SYSTEM STOPPED\nStart it again, then Zandorium Uploader"));
+    ui->labelConnection->show();
+}
+
 void MainWindow::setLed(int index, bool on)
 {
     if (index < 0)

@@ -33,6 +33,8 @@ public:
     // The device's ports have gone: says so on the panel until showDeviceFound.
     void showDeviceLost(const QString& portName);
     void showDeviceFound();
+    // For good: only a new start connects again.
+    void showMidiSystemStopped();
 
     // LED index: 0-13 the keys, 14 amp B, 15 and above amp A. Negative
     // indices are ignored. Invokable, so the decoder can queue them from the

@@ -8,6 +8,10 @@
 
 #include <QTimer>
 
+namespace {
+constexpr int kListRefreshMs = 1000;
+}  // namespace
+
 midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midiselection)
 {
     ui->setupUi(this);
@@ -26,6 +30,9 @@ midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midi
     // Return confirms, whether the entry was clicked, typed or remembered.
     ui->pushButtonOk->setDefault(true);
     selectRememberedPort();
+    // A device switched on after the program started shows up by itself.
+    connect(&listRefresh, &QTimer::timeout, this, &midiselection::refreshList);
+    listRefresh.start(kListRefreshMs);
 
     const QString unavailable = g_midiConnection.unavailableReason();
     if (!unavailable.isEmpty()) {
@@ -38,6 +45,25 @@ midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midi
 }
 
 midiselection::~midiselection() = default;
+
+void midiselection::refreshList()
+{
+    const QStringList before = g_midiConnection.portNames;
+    g_midiConnection.refreshInputPorts();
+    if (g_midiConnection.portNames == before)
+        return;
+    const QString chosen = itemChosen > 0 ? currentPortName() : QString();
+    ui->listWidget->clear();
+    ui->listWidget->addItems(g_midiConnection.portNames);
+    const int row = chosen.isEmpty() ? -1 : g_midiConnection.portNames.lastIndexOf(chosen);
+    if (row >= 0) {
+        ui->listWidget->setCurrentRow(row);
+        return;
+    }
+    itemChosen = -1;
+    ui->pushButtonOk->setEnabled(false);
+    selectRememberedPort();
+}
 
 void midiselection::selectRememberedPort()
 {

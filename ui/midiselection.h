@@ -3,6 +3,7 @@
 // output port. Run once, before anything else is built. GUI thread only.
 
 #include <QDialog>
+#include <QTimer>
 
 #include <memory>
 
@@ -32,6 +33,10 @@ private:
     QString currentPortName() const;
     // The port chosen at the last start, when it is listed again.
     void selectRememberedPort();
+    // Lists ports that came or went since, keeping the choice while its port
+    // is there.
+    void refreshList();
 
     std::unique_ptr<Ui::midiselection> ui;
+    QTimer listRefresh;
 };

@@ -9,7 +9,9 @@
 #  5. The unit ended mid-session: the panel shows it within 2 s, and presses
 #     reach nobody.
 #  6. The unit started again: the editor reconnects by itself, asks for the
-#     unit's state once, and shows it.
+#     unit's state once, and shows it; also when it comes back at once, before
+#     the editor could see it gone (JACK gives it the same names, and while
+#     the old client is being removed it numbers the new one anew).
 # (The unit ended in the middle of a backup or a restore: faults_e2e.sh and
 # backup_e2e.sh.)
 # usage: connection_e2e.sh <zandorium-editor> <zandorium-sim> <work dir>
@@ -46,13 +48,6 @@ start_editor() {
 dismiss_over_dialog() {
     edit=$dialog
     dismiss_message
-}
-
-# restart_simulator <client name>: the unit again, under the same name.
-restart_simulator() {
-    exec 7>&-
-    rm -f "$work/sim.in"
-    start_simulator "$simulator" "$1"
 }
 
 # The panel's place for the connection state, against its look while connected.
@@ -103,6 +98,15 @@ xdotool windowfocus --sync "$dialog" 2>/dev/null || true
 xdotool key Return
 wait_for 10 lines_equal "$work/sim.out" "<- $startup" 2 || fail "Return did not connect to the remembered port"
 wait_for 10 no_window '^Dialog$' || fail "the port dialog stayed"
+
+echo "== The unit goes and comes back at once: reconnected"
+kill -9 "$sim_pid"
+restart_simulator "$unit"
+wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "the editor did not reconnect to a unit back at once"
+sleep 1.5
+lines_equal "$work/sim.out" "<- $startup" 1 || fail "the start-up request was sent more than once"
+click_key "$panel" 2
+wait_for 5 has_line "$work/sim.out" "<- $(frame 01 02)" || fail "a press did not reach the unit back at once"
 
 echo "== The unit goes: the panel says so within 2 s, presses reach nobody"
 sleep 1

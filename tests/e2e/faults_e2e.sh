@@ -3,7 +3,7 @@
 # server of the script's own so that it can be stopped:
 #  1. The unit killed in the middle of a backup: the editor notices its ports
 #     have gone and stops at once with a message, hides its panel and writes
-#     no file.
+#     no file; the unit back while the message is open is reconnected.
 #  2. The JACK server stopped under the editor: it says so on standard error
 #     and in a message, drops each frame it would send with a message, keeps
 #     its windows working, and Exit ends it with status 0.
@@ -36,6 +36,9 @@ killed=$SECONDS
 wait_for 15 has_message "The device was disconnected during the backup." || fail "no message after the unit went away"
 waited=$((SECONDS - killed))
 [ "$waited" -le 3 ] || fail "the editor gave up after $waited s, not at once"
+# Back while the message is still open: the editor reconnects all the same.
+restart_simulator ZandoriumFaults$$ --block-interval 40
+wait_for 10 has_line "$work/sim.out" "<- $(frame 09 4D 00)" || fail "no reconnection while the message was open"
 dismiss_message
 wait_for 5 panel_hidden panel-gone || fail "the progress panel stayed"
 [ -z "$(ls "$work" | grep -v -E '\.(out|err|log|png|in)$|^(config|data)$' || true)" ] || fail "files were written: $(ls "$work")"

@@ -10,11 +10,20 @@ E2E_SCALE=1
 # point <x> <y>: a point of a form, in its window's pixels.
 point() { echo "$(($1 * E2E_SCALE)) $(($2 * E2E_SCALE))"; }
 
-# Ends what the script started and waits for it, so nothing outlives the MIDI server.
+# Ends what the script started and waits for it, so nothing outlives the MIDI
+# server. A server of the script's own among them ends last, once its clients
+# have gone: ended under them, jackd can fail to take its name out of JACK's
+# table of servers, which holds eight.
 e2e_cleanup() {
-    local p
-    for p in "${E2E_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
-    for p in "${E2E_PIDS[@]}"; do wait "$p" 2>/dev/null || true; done
+    local p server=
+    for p in "${E2E_PIDS[@]}"; do
+        if [ "$p" = "${own_jack_pid:-}" ]; then server=$p; else kill "$p" 2>/dev/null || true; fi
+    done
+    for p in "${E2E_PIDS[@]}"; do [ "$p" = "$server" ] || wait "$p" 2>/dev/null || true; done
+    if [ -n "$server" ]; then
+        kill "$server" 2>/dev/null || true
+        wait "$server" 2>/dev/null || true
+    fi
 }
 
 fail() {
@@ -93,12 +102,22 @@ start_simulator() {
 
 sim_command() { echo "$*" >&7; }
 
+# restart_simulator <client name> [options...]: the unit again, after the last
+# one ended.
+restart_simulator() {
+    exec 7>&-
+    rm -f "$work/sim.in"
+    start_simulator "$simulator" "$@"
+}
+
 # start_own_jack_server <period frames>: a JACK server (dummy driver) of the
 # script's own, which everything the script starts then uses, so that it can
 # be stopped or tuned without touching other tests. Sets own_jack_pid; the
 # caller decides when it ends.
 start_own_jack_server() {
-    export JACK_DEFAULT_SERVER=zandorium-$(basename "$0" .sh)-$$
+    # One name a script: the entry a server that ended badly left in JACK's
+    # table of servers is taken back by the next server of the same name.
+    export JACK_DEFAULT_SERVER=zandorium-$(basename "$0" .sh)
     jackd --no-realtime -d dummy -r 48000 -p "$1" >"$work/jackd.log" 2>&1 &
     own_jack_pid=$!
     jack_wait -w -t 15 >/dev/null || fail "the script's JACK server did not start"
