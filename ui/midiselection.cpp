@@ -30,12 +30,13 @@ midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midi
     // Return confirms, whether the entry was clicked, typed or remembered.
     ui->pushButtonOk->setDefault(true);
     selectRememberedPort();
-    // A device switched on after the program started shows up by itself.
-    connect(&listRefresh, &QTimer::timeout, this, &midiselection::refreshList);
-    listRefresh.start(kListRefreshMs);
 
     const QString unavailable = g_midiConnection.unavailableReason();
-    if (!unavailable.isEmpty()) {
+    if (unavailable.isEmpty()) {
+        // A device switched on after the program started shows up by itself.
+        connect(&listRefresh, &QTimer::timeout, this, &midiselection::refreshList);
+        listRefresh.start(kListRefreshMs);
+    } else {
         // Shown once the dialog runs, over it.
         QTimer::singleShot(0, this, [unavailable] {
             DialogTextOk::showMessage(tr("No MIDI system could be opened, so no port can be chosen.\n\n%1")
