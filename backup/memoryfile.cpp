@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -16,8 +17,6 @@ const char* const kExtension = ".mem";
 namespace {
 
 constexpr unsigned char kFirstStatus = 0x80;
-constexpr char kVersionSeparator = '.';
-constexpr int kVersionNumberCount = 3;
 
 const unsigned char* bytesOf(const QByteArray& file)
 {
@@ -36,16 +35,24 @@ bool startsAsDataBlock(const unsigned char* block)
            && block[Protocol::kCommandOffset] == static_cast<unsigned char>(Protocol::Command::BackupBlock);
 }
 
-// Three numbers and two dots, each number starting with a digit, so that
-// every number is read from the text rather than defaulting to 0.
+// Digits and two dots, nothing else, so that no byte can make it read as
+// another version; a letter may close the third number ("2.1.4b").
 bool isVersionText(const QByteArray& text)
 {
-    const QList<QByteArray> numbers = text.split(kVersionSeparator);
-    if (numbers.size() != kVersionNumberCount)
-        return false;
-    return std::all_of(numbers.begin(), numbers.end(), [](const QByteArray& number) {
-        return !number.isEmpty() && number.front() >= '0' && number.front() <= '9';
-    });
+    static const QRegularExpression version(QStringLiteral("^[0-9]+\\.[0-9]+\\.[0-9]+[A-Za-z]?$"));
+    return version.match(QString::fromLatin1(text)).hasMatch();
+}
+
+// The text as the message shows it: bytes that are not printable as \xNN.
+QString shownText(const QByteArray& text)
+{
+    QString shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        shown += byte >= 0x20 && byte < 0x7F ? QString(QLatin1Char(c))
+                                             : QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    return shown;
 }
 
 QString checkBlocks(const QByteArray& file)
@@ -85,8 +92,52 @@ QString checkFirstBlock(const QByteArray& file)
         return QStringLiteral("The data version text runs past the end of the first block.");
     const QByteArray text = file.mid(kVersionTextOffset, textLength);
     if (!isVersionText(text))
-        return QStringLiteral("The data version \"%1\" is not three numbers separated by dots.")
-            .arg(QString::fromUtf8(text));
+        return QStringLiteral("The data version \"%1\" is not three numbers separated by dots.").arg(shownText(text));
+    return {};
+}
+
+// The blocks together: each a step further into the memory than the one
+// before, every step as long as the first (the position's unit is the
+// device's, so the file's own blocks tell it), and the last reaching the
+// memory size of the first block. Catches a file cut at a block, a block
+// missing or moved, and two backups joined.
+QString checkSequence(const QByteArray& file)
+{
+    const int total = Encoding::join28(bytesOf(file) + kTotalOffset);
+    const int firstEnd = endOfBlock(file, 0);
+    int step = 0;
+    int previous = 0;
+    int blockNumber = 2;
+    for (int start = firstEnd + 1; start < file.size(); start = endOfBlock(file, start) + 1, ++blockNumber) {
+        const int position = blockPosition(bytesOf(file) + start);
+        const QString block = QStringLiteral("Block %1 (from byte %2)").arg(blockNumber).arg(start);
+        if (position == 0)
+            return block + QStringLiteral(" starts the memory again: the file holds more than one backup.");
+        if (position <= previous)
+            return block + QStringLiteral(" is at position %1, not after the block before it (%2): blocks are out of order.")
+                               .arg(position)
+                               .arg(previous);
+        if (step == 0)
+            step = position;
+        if (position != previous + step)
+            return block + QStringLiteral(" is at position %1 where %2 was due: a block is missing or out of place.")
+                               .arg(position)
+                               .arg(previous + step);
+        previous = position;
+    }
+    if (step == 0) {
+        // One block alone tells no step: its bytes must then hold the memory.
+        const int content = firstEnd - static_cast<int>(Protocol::kBlockContentOffset);
+        if (content < total)
+            return QStringLiteral("The file's only block holds %1 bytes of a memory of %2: it holds only part of it.")
+                .arg(content)
+                .arg(total);
+        return {};
+    }
+    if (static_cast<qint64>(previous) + step < total)
+        return QStringLiteral("The last block is at position %1 of a memory of %2: the file holds only part of it.")
+            .arg(previous)
+            .arg(total);
     return {};
 }
 
@@ -157,6 +208,8 @@ QString checkRestoreFile(const QByteArray& file)
     QString problem = checkBlocks(file);
     if (problem.isEmpty())
         problem = checkFirstBlock(file);
+    if (problem.isEmpty())
+        problem = checkSequence(file);
     return problem;
 }
 

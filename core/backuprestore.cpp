@@ -9,6 +9,7 @@
 #include "ui_editwindow.h"
 
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -19,6 +20,8 @@ constexpr int kBlockPacingMs = 100;
 constexpr int kPanelClose = 0;
 constexpr int kBackupEnded = 0;
 constexpr int kRestoreEnded = 1;
+// Beside the chosen file; not ".mem", so the restore's file dialog never shows it.
+constexpr char kUnrestorableSuffix[] = ".unrestorable";
 
 QString shownPath(const QString& path)
 {
@@ -87,13 +90,23 @@ QString MiniCore::saveBackup(const QByteArray& image) const
     if (image.isEmpty())
         return QStringLiteral("The device sent no memory data.\n\nNo file was written.");
     QString error;
-    if (!MemoryFile::saveFile(path, image, error))
-        return QStringLiteral("The backup could not be saved to\n%1\n%2\n\nAn earlier file of that name is unchanged.")
-            .arg(shownPath(path), error);
     const QString problem = MemoryFile::checkRestoreFile(image);
-    if (!problem.isEmpty())
-        return QStringLiteral("The backup was saved to\n%1\nbut it cannot be restored:\n%2").arg(shownPath(path), problem);
-    return {};
+    if (problem.isEmpty()) {
+        if (!MemoryFile::saveFile(path, image, error))
+            return QStringLiteral("The backup could not be saved to\n%1\n%2\n\nAn earlier file of that name is unchanged.")
+                .arg(shownPath(path), error);
+        return {};
+    }
+    // What a restore would refuse never takes the place of a file, and is kept
+    // under a name that no restore offers.
+    const QString kept = path + QLatin1String(kUnrestorableSuffix);
+    const QString earlier = QFile::exists(path)
+                                ? QStringLiteral("The earlier file\n%1\nis unchanged.").arg(shownPath(path))
+                                : QStringLiteral("Nothing was written to\n%1").arg(shownPath(path));
+    const QString keeping = MemoryFile::saveFile(kept, image, error)
+                                ? QStringLiteral("What the device sent was kept as\n%1").arg(shownPath(kept))
+                                : QStringLiteral("What the device sent could not be kept either:\n%1").arg(error);
+    return QStringLiteral("The backup cannot be restored:\n%1\n\n%2\n\n%3").arg(problem, earlier, keeping);
 }
 
 void MiniCore::openSlotBackupMessage(const QString& text)

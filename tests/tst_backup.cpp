@@ -3,6 +3,7 @@
 // way an operation can end early, each with its message.
 
 #include "app/globals.h"
+#include "backup/memoryfile.h"
 #include "core/minicore.h"
 #include "simulator/memoryimage.h"
 #include "simulator/simulateddevice.h"
@@ -17,6 +18,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -153,6 +156,8 @@ private slots:
     void backupFromDevice();
     void backupEnds_data();
     void backupEnds();
+    void unrestorableBackupKeepsGoodFile_data();
+    void unrestorableBackupKeepsGoodFile();
     void backupSilence();
     void fromInputThread();
     void restore_data();
@@ -204,19 +209,53 @@ void BackupTest::startBackup(const QString& path) const
 void BackupTest::backupButton_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("saved");
-    QTest::newRow("cancelled") << "" << "";
-    QTest::newRow("bare name") << "bank1" << "bank1.mem";
-    QTest::newRow("upper case") << "bank1.MEM" << "bank1.MEM.mem";
-    QTest::newRow("with extension") << "bank1.mem" << "bank1.mem";
+    QTest::addColumn<QString>("existing");  // a file there before; empty: none
+    QTest::addColumn<QString>("replace");   // the answer to the question; empty: none asked
+    QTest::addColumn<QString>("saved");     // empty: nothing sent
+    QTest::newRow("cancelled") << "" << "" << "" << "";
+    QTest::newRow("bare name") << "bank1" << "" << "" << "bank1.mem";
+    QTest::newRow("upper case") << "bank1.MEM" << "" << "" << "bank1.MEM.mem";
+    QTest::newRow("with extension") << "bank1.mem" << "" << "" << "bank1.mem";
+    // The question names the file really written, never the name as typed.
+    QTest::newRow("replaced") << "bank1" << "bank1.mem" << "yes" << "bank1.mem";
+    QTest::newRow("kept") << "bank1.mem" << "bank1.mem" << "no" << "";
+    QTest::newRow("upper case over a file") << "x.MEM" << "x.MEM.mem" << "no" << "";
+    QTest::newRow("dotted name over a file") << "setlist.v2" << "setlist.v2.mem" << "no" << "";
+    QTest::newRow("folder with a dot") << "s.d/bank" << "s.d/bank.mem" << "no" << "";
+    QTest::newRow("typed name exists, not the file") << "setlist.v2" << "setlist.v2" << "" << "setlist.v2.mem";
 }
 
 void BackupTest::backupButton()
 {
     QFETCH(QString, typed);
+    QFETCH(QString, existing);
+    QFETCH(QString, replace);
     QFETCH(QString, saved);
+    const QByteArray earlier("an earlier backup");
+    if (!existing.isEmpty()) {
+        QDir(dir->path()).mkpath(QFileInfo(existing).path());
+        QFile file(dir->filePath(existing));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
+    }
+    QString question;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        if (auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            question = box->text();
+            box->button(replace == QLatin1String("yes") ? QMessageBox::Yes : QMessageBox::No)->click();
+        }
+    });
+    answerer.start(20);
     const FileDialogAnswer dialog(typed.isEmpty() ? typed : dir->filePath(typed));
     QTest::mouseClick(ui().pushButtonBackup, Qt::LeftButton);
+
+    if (replace.isEmpty())
+        QCOMPARE(question, QString());
+    else
+        QVERIFY2(question.startsWith(QDir::toNativeSeparators(dir->filePath(existing)) + " already exists."),
+                 qPrintable(question));
+    if (!existing.isEmpty())
+        QCOMPARE(readAll(dir->filePath(existing)), earlier);
 
     QCOMPARE(dialog.caption, QString("Save to file"));
     QCOMPARE(dialog.directory, QDir(dir->path()).absolutePath());
@@ -234,7 +273,7 @@ void BackupTest::backupButton()
     QCOMPARE(ui().labelPleaseWait->text(), QString("Backup un progress ..."));
     QCOMPARE(ui().progressBarPleaseWait->value(), 0);
     QVERIFY(!ui().pushButtonBackup->isEnabled() && !ui().pushButtonRestore->isEnabled());
-    QVERIFY(!QFile::exists(dir->filePath(saved)));
+    QCOMPARE(QFile::exists(dir->filePath(saved)), saved == existing);
 }
 
 // The simulated unit's whole memory, as it streams it, lands in the file
@@ -270,13 +309,15 @@ void BackupTest::backupEnds_data()
     QTest::addColumn<QString>("message");  // a part of it; empty: none
 
     const QByteArray end = deviceFrame("1F 00");
-    const QByteArray first = firstBlock(1000, "1.0.3");
+    // A memory of 9 bytes, all in the first block.
+    const QByteArray first = firstBlock(9, "1.0.3");
     QTest::newRow("one block") << true << "a.mem" << QList<QByteArray>{first, end} << QList<int>{0} << "";
     QTest::newRow("progress") << true << "a.mem"
-                              << QList<QByteArray>{first, memoryBlock(500, "x"), memoryBlock(339, "y"), end}
-                              << QList<int>{0, 50, 33} << "";
+                              << QList<QByteArray>{firstBlock(1500, "1.0.3"), memoryBlock(500, "x"),
+                                                   memoryBlock(1000, "y"), end}
+                              << QList<int>{0, 33, 66} << "";
     QTest::newRow("total 0") << true << "a.mem" << QList<QByteArray>{firstBlock(0, "1.0.3"), memoryBlock(5, "x"), end}
-                             << QList<int>{} << "but it cannot be restored:\nThe first block gives a memory size of 0.";
+                             << QList<int>{} << "The backup cannot be restored:\nThe first block gives a memory size of 0.";
     QTest::newRow("no block") << true << "a.mem" << QList<QByteArray>{end} << QList<int>{}
                               << "The device sent no memory data.";
     QList<QByteArray> flood{first};
@@ -313,7 +354,7 @@ void BackupTest::backupEnds()
     QTest::qWait(50);
 
     QCOMPARE(bars.mid(0, 3), expectedBars);
-    const bool written = started && (message.isEmpty() || message.contains("cannot be restored"));
+    const bool written = started && message.isEmpty();
     QCOMPARE(QFile::exists(dir->filePath(file)), written);
     if (written && message.isEmpty())
         QCOMPARE(readAll(dir->filePath(file)), frames.mid(0, frames.size() - 1).join());
@@ -324,6 +365,50 @@ void BackupTest::backupEnds()
         QCOMPARE(log.names, QStringList());
     QVERIFY(!panelShown());
     QVERIFY(buttonsEnabled());
+}
+
+void BackupTest::unrestorableBackupKeepsGoodFile_data()
+{
+    QTest::addColumn<QList<QByteArray>>("frames");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("earlier");  // a good file of that name before
+    const QByteArray end = deviceFrame("1F 00");
+    QTest::newRow("version 1.0") << QList<QByteArray>{firstBlock(9, "1.0"), end} << "\"1.0\" is not three numbers"
+                                 << true;
+    QTest::newRow("stream from mid-way") << QList<QByteArray>{memoryBlock(40, "x"), memoryBlock(80, "y"), end}
+                                         << "not at position 0" << true;
+    QTest::newRow("block lost in transport")
+        << QList<QByteArray>{firstBlock(160, "1.0.3"), memoryBlock(40, "x"), memoryBlock(120, "z"), end}
+        << "Block 3 (from byte 51) is at position 120 where 80 was due" << true;
+    QTest::newRow("no earlier file") << QList<QByteArray>{firstBlock(9, "1.0"), end} << "not three numbers" << false;
+}
+
+// A backup a restore would refuse never replaces a file: it is kept beside
+// it, and the message names both.
+void BackupTest::unrestorableBackupKeepsGoodFile()
+{
+    QFETCH(QList<QByteArray>, frames);
+    QFETCH(QString, reason);
+    QFETCH(bool, earlier);
+    const QString path = dir->filePath("set.mem");
+    const QByteArray good = threeBlockFile();
+    QString error;
+    if (earlier)
+        QVERIFY(MemoryFile::saveFile(path, good, error));
+    startBackup(path);
+    for (const QByteArray& frame : frames)
+        HubHarness::deliver(frame);
+    QTRY_COMPARE(messages->texts.size(), 1);
+
+    QCOMPARE(QFile::exists(path), earlier);
+    if (earlier)
+        QCOMPARE(readAll(path), good);
+    QCOMPARE(readAll(path + ".unrestorable"), frames.mid(0, frames.size() - 1).join());
+    const QString message = messages->texts.first();
+    QVERIFY2(message.startsWith("The backup cannot be restored:\n") && message.contains(reason), qPrintable(message));
+    QVERIFY2(message.contains(QDir::toNativeSeparators(path) + "\n"), qPrintable(message));
+    QVERIFY2(message.contains(QDir::toNativeSeparators(path + ".unrestorable")), qPrintable(message));
+    QVERIFY(!panelShown());
 }
 
 // A device that stops sending leaves no panel hanging and no file behind,

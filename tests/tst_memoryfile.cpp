@@ -3,6 +3,8 @@
 // the progress figure, and reading and saving files.
 
 #include "backup/memoryfile.h"
+#include "simulator/devicestate.h"
+#include "simulator/memoryimage.h"
 #include "support/memoryblocks.h"
 
 #include <QTemporaryDir>
@@ -20,6 +22,8 @@ private slots:
     void extension();
     void check_data();
     void check();
+    void simulatedBackups_data();
+    void simulatedBackups();
     void headerAndBlocks();
     void progress_data();
     void progress();
@@ -79,6 +83,29 @@ void MemoryFileTest::check_data()
     QTest::newRow("empty number") << firstBlock(9, "1..3") << "not three numbers";
     QTest::newRow("four numbers") << firstBlock(9, "1.2.3.4") << "not three numbers";
     QTest::newRow("no digits") << firstBlock(9, "a.b.c") << "not three numbers";
+    // Read as 1.0.0 before: its blocks reached a device that should have refused them.
+    QTest::newRow("NUL in the version") << firstBlock(9, QByteArray("1\0.9.9", 6)) << "\"1\\x00.9.9\" is not three";
+    QTest::newRow("space in the version") << firstBlock(9, "1.0.3 ") << "not three numbers";
+    QTest::newRow("sign in the version") << firstBlock(9, "+1.0.3") << "not three numbers";
+    QTest::newRow("letter in the major") << firstBlock(9, "1a.0.3") << "not three numbers";
+    QTest::newRow("two letters at the end") << firstBlock(9, "2.1.4bc") << "not three numbers";
+
+    // The blocks together, on the simulated unit's whole memory (281 blocks).
+    const QList<QByteArray> blocks = Sim::dumpBlocks(Sim::buildDump(Sim::seededState().memories, "1.0.3"));
+    const QByteArray whole = blocks.join();
+    QList<QByteArray> swapped = blocks;
+    swapped.swapItemsAt(10, 11);
+    QList<QByteArray> missing = blocks;
+    missing.removeAt(140);
+    QTest::newRow("whole memory") << whole << QString();
+    QTest::newRow("cut at a block") << blocks.mid(0, 100).join() << "holds only part of it";
+    QTest::newRow("last block missing") << blocks.mid(0, blocks.size() - 1).join() << "holds only part of it";
+    QTest::newRow("first block alone") << blocks.first() << "only block holds 128 bytes of a memory of";
+    QTest::newRow("a block missing") << missing.join() << "Block 141 (from byte 19460) is at position 18048 where 17920 was due";
+    QTest::newRow("two blocks swapped") << swapped.join() << "Block 11 (from byte 1390) is at position 1408 where 1280 was due";
+    QTest::newRow("two backups joined") << whole + whole
+                                        << QString("Block 282 (from byte %1) starts the memory again").arg(whole.size());
+    QTest::newRow("a block twice") << whole.left(139 * 2) + whole.mid(139) << "Block 3 (from byte 278) is at position 128";
 }
 
 void MemoryFileTest::check()
@@ -92,12 +119,27 @@ void MemoryFileTest::check()
         QVERIFY2(found.contains(problem), qPrintable(found));
 }
 
-// Blocks go out in file order, whatever their positions say, each exactly
-// as stored, with the filling behind its F7.
+// Every memory the simulated unit can send passes, whatever its size.
+void MemoryFileTest::simulatedBackups_data()
+{
+    QTest::addColumn<int>("dumpSize");
+    for (const int size : {0, 127, 128, 129, 256, 38612, 15087 * 128})
+        QTest::newRow(qPrintable(QString::number(size))) << size;
+}
+
+void MemoryFileTest::simulatedBackups()
+{
+    QFETCH(int, dumpSize);
+    const QByteArray dump = Sim::buildDump(Sim::seededState().memories, "1.0.3", dumpSize);
+    QCOMPARE(MemoryFile::checkRestoreFile(Sim::dumpBlocks(dump).join()), QString());
+}
+
+// Blocks go out in file order, each exactly as stored, with the filling
+// behind its F7.
 void MemoryFileTest::headerAndBlocks()
 {
-    const QByteArray blocks[] = {firstBlock(300, "10.0.07", "rest"), memoryBlock(200, "late"),
-                                 memoryBlock(100, "early")};
+    const QByteArray blocks[] = {firstBlock(300, "10.0.07", "rest"), memoryBlock(100, "middle"),
+                                 memoryBlock(200, "last")};
     const QByteArray file = blocks[0] + blocks[1] + blocks[2];
     QCOMPARE(MemoryFile::checkRestoreFile(file), QString());
 
@@ -116,7 +158,7 @@ void MemoryFileTest::headerAndBlocks()
         QVERIFY(std::all_of(buffer.begin() + block.size(), buffer.end(), [](unsigned char b) { return b == 0xFF; }));
     }
     QCOMPARE(readPosition, file.size());
-    QCOMPARE(MemoryFile::blockPosition(buffer.data()), 100);
+    QCOMPARE(MemoryFile::blockPosition(buffer.data()), 200);
 }
 
 void MemoryFileTest::progress_data()

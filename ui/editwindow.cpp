@@ -13,6 +13,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QTimerEvent>
 
@@ -448,19 +450,31 @@ void EditWindow::on_pushButtonRestore_clicked()
     g_miniCore->restoreFromFile(name);
 }
 
+bool EditWindow::confirmReplace(const QString& path)
+{
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Save to file"),
+                         QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                             .arg(QDir::toNativeSeparators(path)),
+                         QMessageBox::Yes | QMessageBox::No);
+    question.setDefaultButton(QMessageBox::No);
+    return question.exec() == QMessageBox::Yes;
+}
+
 void EditWindow::on_pushButtonBackup_clicked()
 {
     QFileDialog dialog(nullptr, QStringLiteral("Save to file"), QDir::currentPath(),
                        QString::fromLatin1(MemoryFile::kFileFilter));
-    dialog.setOptions(QFileDialog::DontUseNativeDialog);
+    // The dialog would ask about the name as typed; ".mem" may still be added
+    // to it ("x.MEM", "setlist.v2"), so the question is asked below, about the
+    // file that will really be written.
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    // A name typed bare gets its extension before the dialog asks about
-    // replacing a file, so the question names the file really written.
-    dialog.setDefaultSuffix(QString::fromLatin1(MemoryFile::kExtension).mid(1));
     backupFileName = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     if (backupFileName.isEmpty() || !g_miniCore)
         return;
     backupFileName = MemoryFile::ensureMemExtension(backupFileName);
+    if (QFileInfo::exists(backupFileName) && !confirmReplace(backupFileName))
+        return;
     g_miniCore->startBackup();
     g_miniCore->setFilePath(backupFileName);
     CommandSender::sendBackupRequest();

@@ -121,6 +121,8 @@ private slots:
     void on_sliderPedal2Max_actionTriggered(int action);
 
 private:
+    // Asks whether the existing file at path may be replaced; no by default.
+    static bool confirmReplace(const QString& path);
     static void fillChannelCombo(QComboBox* combo);
     void sendPedalSwitch(int pedal) const;
     static void sendSliderStep(const QSlider* slider, int action, int pedal, Protocol::Command which);
