@@ -11,6 +11,7 @@ void BackupCollector::start()
     backupBuffer = QByteArray();
     backupBuffer.reserve(MemoryFile::kMaxFileSize);
     backupTotal = 0;
+    blocksStored_ = 0;
     collecting_ = true;
 }
 
@@ -26,6 +27,9 @@ BackupCollector::Appended BackupCollector::appendBackupBlock(const unsigned char
     Appended result;
     if (!collecting_ || !block)
         return result;
+    const bool opensStream = length > Protocol::kBlockContentOffset && MemoryFile::blockPosition(block) == 0;
+    if (blocksStored_ == 0 && !opensStream)
+        return result;
     const auto backupCount = static_cast<std::size_t>(backupBuffer.size());
     if (backupCount + length > static_cast<std::size_t>(MemoryFile::kMaxFileSize)) {
         collecting_ = false;
@@ -34,6 +38,7 @@ BackupCollector::Appended BackupCollector::appendBackupBlock(const unsigned char
         return result;
     }
     backupBuffer.append(reinterpret_cast<const char*>(block), static_cast<int>(length));
+    ++blocksStored_;
     result.outcome = Outcome::Stored;
     // A block too short for its position is kept as sent but moves no bar.
     if (length <= Protocol::kBlockContentOffset)
@@ -53,6 +58,12 @@ std::optional<QByteArray> BackupCollector::finish()
         return std::nullopt;
     collecting_ = false;
     return std::exchange(backupBuffer, QByteArray());
+}
+
+int BackupCollector::blocksStored() const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return blocksStored_;
 }
 
 bool BackupCollector::abandon()

@@ -24,19 +24,23 @@ public:
     void start();
     bool isCollecting() const;
 
-    // Stores one block, F0 through its F7. Ignored when no backup runs. A
-    // block that would take the buffer past a whole file ends the collection
-    // and drops what it held: a cut memory image is worth nothing.
+    // Stores one block, F0 through its F7. Ignored when no backup runs, and
+    // until the block at position 0 opens the stream: what is left of a stream
+    // given up is never collected into the next backup. A block that would
+    // take the buffer past a whole file ends the collection and drops what it
+    // held: a cut memory image is worth nothing.
     Appended appendBackupBlock(const unsigned char* block, std::size_t length);
 
     // Ends the collection and hands over its bytes; nothing when none ran.
     std::optional<QByteArray> finish();
     // Ends the collection, dropping its bytes; false when none ran.
     bool abandon();
+    int blocksStored() const;
 
 private:
     mutable std::mutex mutex_;
     bool collecting_ = false;
     QByteArray backupBuffer;
     int backupTotal = 0;  // from the first block; 0 until then
+    int blocksStored_ = 0;
 };

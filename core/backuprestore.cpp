@@ -33,7 +33,7 @@ QString shownPath(const QString& path)
 void MiniCore::startBackup()
 {
     backup.start();
-    backupWatchdog_.start(backupSilenceLimitMs);
+    backupWatchdog_.start(backupFirstBlockLimitMs);
     // Said once the caller has sent the request, which is dropped, and shown
     // its panel.
     if (deviceGone_)
@@ -48,8 +48,17 @@ void MiniCore::setFilePath(const QString& name)
     filePath = name;
 }
 
-void MiniCore::appendBackupBlock(const unsigned char* block, std::size_t length)
+void MiniCore::appendBackupBlock(const unsigned char* block, std::size_t length, bool damaged)
 {
+    if (damaged) {
+        const int number = backup.blocksStored() + 1;
+        if (backup.abandon())
+            emit openSignalBackupMessage(
+                QStringLiteral("Block %1 of the backup came damaged: another MIDI message was mixed into it "
+                               "on the way.\n\nThe backup was stopped and no file was written. Back up again.")
+                    .arg(number));
+        return;
+    }
     const BackupCollector::Appended appended = backup.appendBackupBlock(block, length);
     switch (appended.outcome) {
     case BackupCollector::Outcome::Stored:
@@ -124,8 +133,14 @@ void MiniCore::endBackup(const QString& text)
 
 void MiniCore::giveUpBackup()
 {
-    endBackup(QStringLiteral("The device stopped sending its memory.\n\n"
-                             "The backup was stopped and no file was written."));
+    if (backup.blocksStored() == 0)
+        endBackup(QStringLiteral("The device did not answer the backup request within %1 s.\n\n"
+                                 "No file was written. Is the device connected, and waiting for nothing "
+                                 "on its own panel?")
+                      .arg(backupFirstBlockLimitMs / 1000));
+    else
+        endBackup(QStringLiteral("The device stopped sending its memory.\n\n"
+                                 "The backup was stopped and no file was written."));
 }
 
 void MiniCore::deviceLost()

@@ -279,7 +279,7 @@ void MiniCore::openSlotSetEffectStatus()
 void MiniCore::openSlotProgressBarPleaseWait(int p)
 {
     if (backupWatchdog_.isActive())
-        backupWatchdog_.start();
+        backupWatchdog_.start(backupSilenceLimitMs);
     if (p != BackupCollector::Appended::kNoProgress)
         editWindow->widgets().progressBarPleaseWait->setValue(p);
 }

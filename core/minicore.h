@@ -43,7 +43,8 @@ public:
     // which pass what they collect to the GUI thread by signal.
     void startBackup();
     void setFilePath(const QString& name);
-    void appendBackupBlock(const unsigned char* block, std::size_t length);
+    // A damaged block (another message was mixed into it) ends the backup.
+    void appendBackupBlock(const unsigned char* block, std::size_t length, bool damaged = false);
     // Hands what was collected to openSignalBackupCollected; nothing when no
     // backup runs.
     void writeBackupFile();
@@ -59,7 +60,9 @@ public:
     void deviceLost();
     void deviceFound() { deviceGone_ = false; }
 
-    // Limits on the device's silence; GUI thread only.
+    // Limits on the device's silence; GUI thread only. The first block may
+    // take longer: a device can ask for confirmation on its own panel.
+    int backupFirstBlockLimitMs = 30000;
     int backupSilenceLimitMs = 5000;
     int acknowledgeLimitMs = 5000;
 

@@ -8,9 +8,9 @@ SignalWiring::SignalWiring(MainWindow* window, MiniCore* miniCore) : mainWindow(
     connectHub();
 }
 
-void SignalWiring::decodeFrame(const unsigned char* frame, std::size_t length)
+void SignalWiring::decodeFrame(const unsigned char* frame, std::size_t length, bool damaged)
 {
-    FrameDecoder(mainWindow, hub).decode(frame, length);
+    FrameDecoder(mainWindow, hub).decode(frame, length, damaged);
 }
 
 // Automatic connections: a signal raised by the decoder on the input thread is

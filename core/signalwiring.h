@@ -13,9 +13,10 @@ class SignalWiring
 public:
     SignalWiring(MainWindow* mainWindow, MiniCore* hub);
 
-    // frame[0..length) runs from F0 to F7. Input thread only: it stores into
-    // the hub and raises its signals, and hands LED changes to the GUI thread.
-    void decodeFrame(const unsigned char* frame, std::size_t length);
+    // frame[0..length) runs from F0 to F7; damaged: another message's status
+    // byte was skipped inside it. Input thread only: it stores into the hub
+    // and raises its signals, and hands LED changes to the GUI thread.
+    void decodeFrame(const unsigned char* frame, std::size_t length, bool damaged = false);
 
 private:
     void connectHub();

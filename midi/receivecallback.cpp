@@ -26,6 +26,6 @@ void receiveCallback(double /*timeStamp*/, std::vector<unsigned char>* message, 
             continue;
         // A frame completed before start-up has built the wiring is dropped.
         if (SignalWiring* const wiring = g_wiring.load(std::memory_order_acquire))
-            wiring->decodeFrame(g_rxAssembler.frame(), g_rxAssembler.length());
+            wiring->decodeFrame(g_rxAssembler.frame(), g_rxAssembler.length(), g_rxAssembler.damaged());
     }
 }

@@ -18,9 +18,13 @@ public:
 
     const unsigned char* frame() const { return buffer_.data(); }
     std::size_t length() const { return fill_; }
+    // A status byte (80-EF, F1-F6) was skipped inside the frame: the data bytes
+    // of that message are inside it too, taken for the frame's own.
+    bool damaged() const { return damaged_; }
 
 private:
     std::array<unsigned char, Protocol::kReceiveBufferSize> buffer_{};
     std::size_t fill_ = 0;
     bool open_ = false;
+    bool damaged_ = false;
 };

@@ -68,7 +68,7 @@ std::size_t readLongText(const FrameReader& reader, std::size_t offset, TextFiel
 
 }  // namespace
 
-void FrameDecoder::decode(const unsigned char* frame, std::size_t length) const
+void FrameDecoder::decode(const unsigned char* frame, std::size_t length, bool damaged) const
 {
     const FrameReader reader(frame, length);
     if (!reader.isDeviceFrame() || reader.command() > static_cast<int>(Protocol::kLastCommand))
@@ -201,7 +201,7 @@ void FrameDecoder::decode(const unsigned char* frame, std::size_t length) const
         emit hub_->openSignalComplete();
         break;
     case Command::BackupBlock:
-        hub_->appendBackupBlock(frame, length);
+        hub_->appendBackupBlock(frame, length, damaged);
         break;
     case Command::BackupEnd:
         hub_->writeBackupFile();

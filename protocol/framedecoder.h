@@ -15,8 +15,9 @@ public:
     FrameDecoder(MainWindow* mainWindow, MiniCore* hub) : mainWindow_(mainWindow), hub_(hub) {}
 
     // Frames with another header, an unknown code, or fewer argument bytes
-    // than their command needs are ignored.
-    void decode(const unsigned char* frame, std::size_t length) const;
+    // than their command needs are ignored. Only a memory data block cares
+    // whether the frame came damaged: its bytes are stored, not read.
+    void decode(const unsigned char* frame, std::size_t length, bool damaged = false) const;
 
 private:
     void decodePedalLimit(const FrameReader& reader) const;

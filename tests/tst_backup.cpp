@@ -159,6 +159,8 @@ private slots:
     void unrestorableBackupKeepsGoodFile_data();
     void unrestorableBackupKeepsGoodFile();
     void backupSilence();
+    void backupFirstWait_data();
+    void backupFirstWait();
     void fromInputThread();
     void restore_data();
     void restore();
@@ -328,6 +330,14 @@ void BackupTest::backupEnds_data()
     QTest::newRow("folder missing") << true << "none/a.mem" << QList<QByteArray>{first, end} << QList<int>{0}
                                     << "could not be saved to";
     QTest::newRow("not started") << false << "a.mem" << QList<QByteArray>{first, end} << QList<int>{} << "";
+    QTest::newRow("stream from mid-way") << true << "a.mem"
+                                         << QList<QByteArray>{memoryBlock(40, "x"), memoryBlock(80, "y"), end}
+                                         << QList<int>{} << "The device sent no memory data.";
+    // The data bytes of B0 07 64 inside the block would be saved as memory.
+    QTest::newRow("channel message inside a block")
+        << true << "a.mem"
+        << QList<QByteArray>{firstBlock(1500, "1.0.3"), memoryBlock(500, "x").insert(11, "\xB0\x07\x64"), end}
+        << QList<int>{0} << "Block 2 of the backup came damaged";
     // What was collected is dropped, and what arrives after is not collected.
     QTest::newRow("device disconnected") << true << "a.mem"
                                          << QList<QByteArray>{first, QByteArray(), memoryBlock(500, "x"), end}
@@ -375,8 +385,6 @@ void BackupTest::unrestorableBackupKeepsGoodFile_data()
     const QByteArray end = deviceFrame("1F 00");
     QTest::newRow("version 1.0") << QList<QByteArray>{firstBlock(9, "1.0"), end} << "\"1.0\" is not three numbers"
                                  << true;
-    QTest::newRow("stream from mid-way") << QList<QByteArray>{memoryBlock(40, "x"), memoryBlock(80, "y"), end}
-                                         << "not at position 0" << true;
     QTest::newRow("block lost in transport")
         << QList<QByteArray>{firstBlock(160, "1.0.3"), memoryBlock(40, "x"), memoryBlock(120, "z"), end}
         << "Block 3 (from byte 51) is at position 120 where 80 was due" << true;
@@ -409,6 +417,47 @@ void BackupTest::unrestorableBackupKeepsGoodFile()
     QVERIFY2(message.contains(QDir::toNativeSeparators(path) + "\n"), qPrintable(message));
     QVERIFY2(message.contains(QDir::toNativeSeparators(path + ".unrestorable")), qPrintable(message));
     QVERIFY(!panelShown());
+}
+
+// A device may take its time before the first block, but not between
+// blocks; what is left of a stream given up never enters the next backup.
+void BackupTest::backupFirstWait_data()
+{
+    QTest::addColumn<int>("firstAfterMs");  // -1: never
+    QTest::addColumn<QString>("message");
+    QTest::newRow("slow to start") << 400 << "";
+    QTest::newRow("never answers") << -1 << "The device did not answer the backup request within";
+}
+
+void BackupTest::backupFirstWait()
+{
+    QFETCH(int, firstAfterMs);
+    QFETCH(QString, message);
+    harness->hub().backupFirstBlockLimitMs = 700;
+    harness->hub().backupSilenceLimitMs = 200;
+    const QList<QByteArray> stream{firstBlock(1500, "1.0.3"), memoryBlock(500, "x"), memoryBlock(1000, "y")};
+    startBackup(dir->filePath("a.mem"));
+    if (firstAfterMs >= 0) {
+        QTest::qWait(firstAfterMs);
+        for (const QByteArray& block : stream) {
+            HubHarness::deliver(block);
+            QTest::qWait(100);
+        }
+        HubHarness::deliver(deviceFrame("1F 00"));
+    }
+    QTRY_VERIFY(!panelShown());
+    QCOMPARE(messages->texts.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty()) {
+        QVERIFY2(messages->texts.first().startsWith(message), qPrintable(messages->texts.first()));
+        QVERIFY(!QFile::exists(dir->filePath("a.mem")));
+        // The stream given up arrives late, then the next backup's own.
+        startBackup(dir->filePath("b.mem"));
+        for (const QByteArray& block : stream.mid(1) + stream)
+            HubHarness::deliver(block);
+        HubHarness::deliver(deviceFrame("1F 00"));
+        QTRY_VERIFY(!panelShown());
+    }
+    QCOMPARE(readAll(dir->filePath(message.isEmpty() ? "a.mem" : "b.mem")), stream.join());
 }
 
 // A device that stops sending leaves no panel hanging and no file behind,
