@@ -12,6 +12,7 @@
 #include "support/tracecapture.h"
 #include "ui/dialogtextok.h"
 #include "ui/editwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_editwindow.h"
 
 #include <QElapsedTimer>
@@ -552,10 +553,20 @@ void BackupTest::restore()
     // An acknowledgement from before the restore must not count for its first block.
     harness->hub().restoreAck = 1;
     QList<int> barsAtSend;
+    auto* const key = harness->mainWindow().findChild<QPushButton*>("pushButton3");
+    bool lockedDuring = false;
     const Responder device(*trace, [&](const QByteArray& frame) {
         if (framesWithCommand({frame}, kBlockCommand).isEmpty())
             return;
         barsAtSend.append(ui().progressBarPleaseWait->value());
+        if (barsAtSend.size() == 1) {
+            // A user going on meanwhile: nothing of it may reach the device.
+            lockedDuring = !ui().checkBoxBuffer2->isEnabled() && !ui().pushButtonSelectMem->isEnabled()
+                           && !key->isEnabled();
+            QTest::mouseClick(ui().checkBoxBuffer2, Qt::LeftButton);
+            QTest::mouseClick(ui().pushButtonWriteMem, Qt::LeftButton);
+            QTest::mouseClick(key, Qt::LeftButton);
+        }
         if (barsAtSend.size() == lostAt)
             harness->hub().deviceLost();
         else if (acks < 0 || acks-- > 0)
@@ -577,6 +588,9 @@ void BackupTest::restore()
     if (!message.isEmpty())
         QVERIFY2(messages->texts.first().startsWith(message), qPrintable(messages->texts.first()));
     QCOMPARE(framesWithCommand(trace->sentFrames(), 0x09).size(), deviceVersion.isEmpty() ? 1 : 0);
+    QCOMPARE(trace->sentFrames().size(), sentBlocks + (deviceVersion.isEmpty() ? 1 : 0));
+    QCOMPARE(lockedDuring, sentBlocks > 0);
+    QVERIFY(ui().checkBoxBuffer2->isEnabled() && key->isEnabled());
     QVERIFY(framesWithCommand(trace->sentFrames(), kBackupRequestCommand).isEmpty());
     QVERIFY(!panelShown());
     QVERIFY(buttonsEnabled());

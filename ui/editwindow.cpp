@@ -9,6 +9,7 @@
 #include "ui/displaystyle.h"
 #include "ui/dragbar.h"
 #include "ui/indicatorstyle.h"
+#include "ui/mainwindow.h"
 #include "ui_editwindow.h"
 
 #include <QDir>
@@ -486,15 +487,24 @@ void EditWindow::showPleaseWait(const QString& operation)
     ui->labelPleaseWait->setText(operation);
     ui->progressBarPleaseWait->setValue(0);
     ui->groupBoxPleaseWait->show();
-    ui->pushButtonBackup->setEnabled(false);
-    ui->pushButtonRestore->setEnabled(false);
+    setControlsEnabled(false);
 }
 
 void EditWindow::endPleaseWait()
 {
     ui->groupBoxPleaseWait->hide();
-    ui->pushButtonBackup->setEnabled(true);
-    ui->pushButtonRestore->setEnabled(true);
+    setControlsEnabled(true);
+}
+
+void EditWindow::setControlsEnabled(bool enabled)
+{
+    const QList<const QWidget*> keptAlive{ui->pushButtonClose, ui->labelBarra, ui->groupBoxPleaseWait, ui->labelDone};
+    for (QWidget* const child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!keptAlive.contains(child))
+            child->setEnabled(enabled);
+    }
+    if (g_mainWindow)
+        g_mainWindow->setKeysEnabled(enabled);
 }
 
 void EditWindow::toggleEffect(int effect)

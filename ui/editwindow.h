@@ -43,8 +43,9 @@ public:
     void showNumber(int number);
     // The completion picture, for two seconds.
     void showDone();
-    // The progress panel of a backup or restore; while it shows, neither
-    // operation can be started again.
+    // The progress panel of a backup or restore. While it shows, nothing the
+    // user does may send a frame: every control here and the front panel's
+    // keys are disabled, so neither operation can be started again either.
     void showPleaseWait(const QString& operation);
     void endPleaseWait();
 
@@ -121,6 +122,7 @@ private slots:
     void on_sliderPedal2Max_actionTriggered(int action);
 
 private:
+    void setControlsEnabled(bool enabled);
     // Asks whether the existing file at path may be replaced; no by default.
     static bool confirmReplace(const QString& path);
     static void fillChannelCombo(QComboBox* combo);

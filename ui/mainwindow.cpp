@@ -80,6 +80,12 @@ void MainWindow::showDeviceFound()
     ui->labelConnection->hide();
 }
 
+void MainWindow::setKeysEnabled(bool enabled)
+{
+    for (QPushButton* const key : keyButtons)
+        key->setEnabled(enabled);
+}
+
 void MainWindow::showMidiSystemStopped()
 {
     ui->labelConnection->setText(tr("MIDI SYSTEM STOPPED\nStart it again, then Zandorium Uploader"));
