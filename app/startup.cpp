@@ -79,6 +79,9 @@ int runEditor(int argc, char** argv)
 {
     enableHighDpiScaling();
     QApplication application(argc, argv);
+    // Names the folders of the settings and of the safety copies.
+    QCoreApplication::setOrganizationName(QStringLiteral("zandorium"));
+    QCoreApplication::setApplicationName(QStringLiteral("uploader"));
     // Ties the windows to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(ZANDORIUM_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZANDORIUM_APP_ID)));

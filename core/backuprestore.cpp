@@ -2,7 +2,9 @@
 
 #include "core/minicore.h"
 
+#include "backup/safetycopies.h"
 #include "midi/delay.h"
+#include "midi/trace.h"
 #include "protocol/commandsender.h"
 #include "ui/dialogtextok.h"
 #include "ui/editwindow.h"
@@ -11,6 +13,8 @@
 #include <QDir>
 #include <QFile>
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -86,6 +90,11 @@ void MiniCore::writeBackupFile()
 void MiniCore::openSlotBackupCollected(const QByteArray& image)
 {
     const QString problem = saveBackup(image);
+    if (safety_.running) {
+        safety_.problem = problem;
+        safety_.done = true;
+        return;
+    }
     if (problem.isEmpty())
         emit OpenSignalPleaseWait(kBackupEnded, kPanelClose);
     else
@@ -121,6 +130,11 @@ QString MiniCore::saveBackup(const QByteArray& image) const
 void MiniCore::openSlotBackupMessage(const QString& text)
 {
     backupWatchdog_.stop();
+    if (safety_.running) {
+        safety_.problem = text;
+        safety_.done = true;
+        return;
+    }
     DialogTextOk::showMessage(text);
     editWindow->endPleaseWait();
 }
@@ -159,6 +173,7 @@ bool MiniCore::restoreFromFile(const QString& name)
 
 bool MiniCore::checkAndSendRestore(const QString& name)
 {
+    safety_.path.clear();
     setFilePath(name);
     QByteArray contents;
     QString problem;
@@ -186,7 +201,55 @@ bool MiniCore::checkAndSendRestore(const QString& name)
     if (fileHeader.version.major > device.major || fileHeader.version.third > device.third)
         return refuseRestore(QStringLiteral("Incompatible version.\n\nFile data version ") + fileHeader.versionString
                              + QStringLiteral("\nMemory data version ") + dataVersionString.get());
-    return sendRestoreBlocks();
+    return makeSafetyCopy() && sendRestoreBlocks();
+}
+
+bool MiniCore::makeSafetyCopy()
+{
+    const QString restorePath = filePath;
+    const QString copyPath = SafetyCopies::newPath();
+    QString problem = QStringLiteral("The folder for safety copies could not be made in\n%1")
+                          .arg(shownPath(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+    if (!copyPath.isEmpty()) {
+        editWindow->widgets().labelPleaseWait->setText(QStringLiteral("Safety copy in progress ..."));
+        safety_ = SafetyBackup{true, false, {}, {}};
+        startBackup();
+        setFilePath(copyPath);
+        CommandSender::sendBackupRequest();
+        // The watchdog, or the device's loss, ends a backup that stalls.
+        while (!safety_.done)
+            delayMs(kBlockPacingMs);
+        safety_.running = false;
+        problem = safety_.problem;
+        setFilePath(restorePath);
+    }
+    if (problem.isEmpty()) {
+        safety_.path = copyPath;
+        SafetyCopies::prune();
+        Trace::note(QStringLiteral("Safety copy of the device's memory: %1").arg(shownPath(copyPath)));
+        editWindow->widgets().labelPleaseWait->setText(QStringLiteral("Restore un progress ..."));
+        editWindow->widgets().progressBarPleaseWait->setValue(0);
+        return true;
+    }
+    QMessageBox question(QMessageBox::Warning, QStringLiteral("Restore"),
+                         QStringLiteral("No safety copy of the device's memory could be made:\n%1\n\n"
+                                        "Restore without it? Every memory of the device will be replaced, "
+                                        "and what it holds now cannot be got back.")
+                             .arg(problem),
+                         QMessageBox::Yes | QMessageBox::No);
+    question.setDefaultButton(QMessageBox::No);
+    if (question.exec() != QMessageBox::Yes)
+        return false;
+    editWindow->widgets().labelPleaseWait->setText(QStringLiteral("Restore un progress ..."));
+    return true;
+}
+
+QString MiniCore::safetyCopyNote() const
+{
+    if (safety_.path.isEmpty())
+        return {};
+    return QStringLiteral("\n\nThe device's memory from before the restore is in\n%1\nRestore that file to undo.")
+        .arg(shownPath(safety_.path));
 }
 
 bool MiniCore::sendRestoreBlocks()
@@ -208,13 +271,15 @@ bool MiniCore::sendRestoreBlocks()
                                                 "The restore was stopped and nothing more was sent.\n"
                                                 "Restore the file again once the device is back.")
                                      .arg(block)
-                                     .arg(blockCount));
+                                     .arg(blockCount)
+                                 + safetyCopyNote());
         if (!acknowledged)
             return refuseRestore(QStringLiteral("The device did not acknowledge block %1 of %2.\n\n"
                                                 "The restore was stopped and nothing more was sent.\n"
                                                 "Restore the file again before using the device.")
                                      .arg(block)
-                                     .arg(blockCount));
+                                     .arg(blockCount)
+                                 + safetyCopyNote());
         restoreAck = 0;
     }
     return true;

@@ -199,12 +199,26 @@ private:
     // Why the saved backup is not good, or nothing.
     QString saveBackup(const QByteArray& image) const;
     bool checkAndSendRestore(const QString& name);
+    // Backs the device up into a new safety copy, waiting as the restore does;
+    // true when the restore may go on (the copy made, or the user chose to go
+    // on without it).
+    bool makeSafetyCopy();
     bool sendRestoreBlocks();
     bool awaitAcknowledge();
+    // The safety copy's part in a restore's messages; empty without one.
+    QString safetyCopyNote() const;
     // Shows text and returns false once the user has read it.
     bool refuseRestore(const QString& text);
 
     // Runs while a backup waits for the device; each block restarts it.
     QTimer backupWatchdog_;
     bool deviceGone_ = false;
+    // A backup taken as a restore's safety copy reports here, not to the user.
+    struct SafetyBackup
+    {
+        bool running = false;
+        bool done = false;
+        QString problem;  // empty when the copy was saved
+        QString path;     // of the copy made for the current restore
+    } safety_;
 };

@@ -62,6 +62,14 @@ void sentFrame(const unsigned char* frame, std::size_t length)
     std::fflush(out);
 }
 
+void note(const QString& text)
+{
+    const QByteArray line = "# " + text.toUtf8() + '\n';
+    std::FILE* out = stream();
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), out);
+    std::fflush(out);
+}
+
 void receivedByte(unsigned char byte)
 {
     // Fixed storage, one line per frame written in one call: this runs on the

@@ -5,6 +5,8 @@
 // input thread; each line is written in one stdio call, so lines follow one
 // another whole (only a frame longer than the receive buffer is split).
 
+#include <QString>
+
 #include <cstddef>
 #include <cstdio>
 
@@ -21,6 +23,10 @@ void sentFrame(const unsigned char* frame, std::size_t length);
 // stream is not flushed here: a write to the console per frame would cost the
 // input thread more than all its other work together.
 void receivedByte(unsigned char byte);
+
+// A line of the program's own among the frames, "# " and the text, for what
+// the trace alone would not tell (where a safety copy went). GUI thread.
+void note(const QString& text);
 
 // Hands what the stream buffers to the console. The editor calls it a few
 // times a second from the GUI thread.

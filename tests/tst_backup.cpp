@@ -4,6 +4,7 @@
 
 #include "app/globals.h"
 #include "backup/memoryfile.h"
+#include "backup/safetycopies.h"
 #include "core/minicore.h"
 #include "simulator/memoryimage.h"
 #include "simulator/simulateddevice.h"
@@ -31,6 +32,8 @@ namespace {
 
 constexpr int kBackupRequestCommand = 0x1D;
 constexpr int kBlockCommand = 0x1E;
+// The device's memory as the safety copies of these tests find it.
+const QByteArray kSafetyCopyStream = firstBlock(9, "1.2.3", "now");
 
 // Answers the next file dialog with path, or cancels it when path is empty;
 // keeps what the dialog looked like.
@@ -165,12 +168,17 @@ private slots:
     void fromInputThread();
     void restore_data();
     void restore();
+    void safetyCopy_data();
+    void safetyCopy();
 
 private:
     bool panelShown() const { return ui().groupBoxPleaseWait->isVisibleTo(&harness->editWindow()); }
     bool buttonsEnabled() const { return ui().pushButtonBackup->isEnabled() && ui().pushButtonRestore->isEnabled(); }
     const Ui::EditWindow& ui() const { return harness->editWindow().widgets(); }
     void startBackup(const QString& path) const;
+    // Plays the device's part in a safety copy: a memory of one block.
+    static bool answerSafetyCopy(const QByteArray& frame);
+    static QString newestSafetyCopy();
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<TraceCapture> trace;
@@ -200,6 +208,22 @@ void BackupTest::cleanup()
     harness.reset();
     trace.reset();
     dir.reset();
+}
+
+bool BackupTest::answerSafetyCopy(const QByteArray& frame)
+{
+    if (framesWithCommand({frame}, kBackupRequestCommand).isEmpty())
+        return false;
+    HubHarness::deliver(kSafetyCopyStream);
+    HubHarness::deliver(deviceFrame("1F 00"));
+    return true;
+}
+
+QString BackupTest::newestSafetyCopy()
+{
+    const QDir folder(SafetyCopies::folder());
+    const QStringList copies = folder.entryList({"before-restore-*.mem"}, QDir::Files, QDir::Name | QDir::Reversed);
+    return copies.isEmpty() ? QString() : folder.filePath(copies.first());
 }
 
 void BackupTest::startBackup(const QString& path) const
@@ -555,11 +579,14 @@ void BackupTest::restore()
     QList<int> barsAtSend;
     auto* const key = harness->mainWindow().findChild<QPushButton*>("pushButton3");
     bool lockedDuring = false;
+    qint64 firstBlockAt = -1;
+    QElapsedTimer elapsed;
     const Responder device(*trace, [&](const QByteArray& frame) {
-        if (framesWithCommand({frame}, kBlockCommand).isEmpty())
+        if (answerSafetyCopy(frame) || framesWithCommand({frame}, kBlockCommand).isEmpty())
             return;
         barsAtSend.append(ui().progressBarPleaseWait->value());
         if (barsAtSend.size() == 1) {
+            firstBlockAt = elapsed.elapsed();
             // A user going on meanwhile: nothing of it may reach the device.
             lockedDuring = !ui().checkBoxBuffer2->isEnabled() && !ui().pushButtonSelectMem->isEnabled()
                            && !key->isEnabled();
@@ -575,7 +602,6 @@ void BackupTest::restore()
 
     if (lostAt < 0)
         harness->hub().deviceLost();
-    QElapsedTimer elapsed;
     elapsed.start();
     const FileDialogAnswer dialog(path);
     QTest::mouseClick(ui().pushButtonRestore, Qt::LeftButton);
@@ -588,18 +614,95 @@ void BackupTest::restore()
     if (!message.isEmpty())
         QVERIFY2(messages->texts.first().startsWith(message), qPrintable(messages->texts.first()));
     QCOMPARE(framesWithCommand(trace->sentFrames(), 0x09).size(), deviceVersion.isEmpty() ? 1 : 0);
-    QCOMPARE(trace->sentFrames().size(), sentBlocks + (deviceVersion.isEmpty() ? 1 : 0));
+    // A file that passed every check is preceded by a safety copy.
+    const bool copied = sentBlocks > 0;
+    QCOMPARE(framesWithCommand(trace->sentFrames(), kBackupRequestCommand).size(), copied ? 1 : 0);
+    QCOMPARE(trace->sentFrames().size(), sentBlocks + (deviceVersion.isEmpty() ? 1 : 0) + (copied ? 1 : 0));
+    if (copied) {
+        QCOMPARE(readAll(newestSafetyCopy()), kSafetyCopyStream);
+        if (!message.isEmpty())
+            QVERIFY2(messages->texts.first().endsWith("\nRestore that file to undo."), qPrintable(messages->texts.first()));
+    }
     QCOMPARE(lockedDuring, sentBlocks > 0);
     QVERIFY(ui().checkBoxBuffer2->isEnabled() && key->isEnabled());
-    QVERIFY(framesWithCommand(trace->sentFrames(), kBackupRequestCommand).isEmpty());
     QVERIFY(!panelShown());
     QVERIFY(buttonsEnabled());
     if (lostAt > 0)
-        QVERIFY2(elapsed.elapsed() < harness->hub().acknowledgeLimitMs, "stopped at once, not at the time-out");
+        QVERIFY2(elapsed.elapsed() - firstBlockAt < harness->hub().acknowledgeLimitMs,
+                 "stopped at once, not at the time-out");
     if (sentBlocks == 3 && message.isEmpty()) {
         QCOMPARE(barsAtSend, (QList<int>{0, 33, 66}));
-        QVERIFY2(elapsed.elapsed() >= 300, "each block takes at least 100 ms");
+        QVERIFY2(elapsed.elapsed() - firstBlockAt >= 200, "each block takes at least 100 ms");
     }
+}
+
+void BackupTest::safetyCopy_data()
+{
+    QTest::addColumn<bool>("deviceAnswers");
+    QTest::addColumn<bool>("goOn");  // the answer to the question, when asked
+    QTest::addColumn<int>("sentBlocks");
+    QTest::newRow("copy made") << true << false << 3;
+    QTest::newRow("no copy, the user stops") << false << false << 0;
+    QTest::newRow("no copy, the user goes on") << false << true << 3;
+}
+
+// Before a restore replaces every memory, the device's memory is saved to a
+// dated file; without it, the restore goes on only when the user says so.
+void BackupTest::safetyCopy()
+{
+    QFETCH(bool, deviceAnswers);
+    QFETCH(bool, goOn);
+    QFETCH(int, sentBlocks);
+    const QByteArray file = threeBlockFile("1.2.3");
+    const QString path = dir->filePath("r.mem");
+    QString error;
+    QVERIFY(MemoryFile::saveFile(path, file, error));
+    HubHarness::deliver(versionReply("1.2.3"));
+    harness->hub().backupFirstBlockLimitMs = 300;
+    // More than the kept number, and older than any new one.
+    const QString folder = SafetyCopies::folder();
+    for (const QString& name : QDir(folder).entryList(QDir::Files))
+        QFile::remove(folder + "/" + name);
+    for (int i = 0; i < SafetyCopies::kKept + 5; ++i)
+        QVERIFY(MemoryFile::saveFile(
+            folder + QString("/before-restore-2000-01-01_00-00-%1.mem").arg(i, 2, 10, QChar('0')), "old", error));
+    QString question;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        if (auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            question = box->text();
+            QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+            box->button(goOn ? QMessageBox::Yes : QMessageBox::No)->click();
+        }
+    });
+    answerer.start(20);
+    const Responder device(*trace, [&](const QByteArray& frame) {
+        if (deviceAnswers && answerSafetyCopy(frame))
+            return;
+        if (!framesWithCommand({frame}, kBlockCommand).isEmpty())
+            HubHarness::deliver(deviceFrame("23 00"));
+    });
+    const FileDialogAnswer dialog(path);
+    QTest::mouseClick(ui().pushButtonRestore, Qt::LeftButton);
+
+    QCOMPARE(framesWithCommand(trace->sentFrames(), kBlockCommand), blocksOf(file).mid(0, sentBlocks));
+    QCOMPARE(question.isEmpty(), deviceAnswers);
+    if (!deviceAnswers)
+        QVERIFY2(question.contains("did not answer the backup request") && question.contains("Restore without it?"),
+                 qPrintable(question));
+    QCOMPARE(messages->texts, QStringList());
+    QVERIFY(!panelShown());
+    const QStringList kept = QDir(folder).entryList({"before-restore-*.mem"}, QDir::Files, QDir::Name);
+    QCOMPARE(kept.size(), deviceAnswers ? SafetyCopies::kKept : SafetyCopies::kKept + 5);
+    if (deviceAnswers) {
+        QCOMPARE(readAll(newestSafetyCopy()), kSafetyCopyStream);
+        QVERIFY(!kept.contains("before-restore-2000-01-01_00-00-05.mem"));
+        QVERIFY(kept.contains("before-restore-2000-01-01_00-00-06.mem"));
+        const QString note = trace->lines().filter("# Safety copy of the device's memory: ").value(0);
+        QVERIFY2(note.endsWith(QDir::toNativeSeparators(newestSafetyCopy())), qPrintable(note));
+    }
+    for (const QString& name : kept)
+        QFile::remove(folder + "/" + name);
 }
 
 QTEST_MAIN(BackupTest)

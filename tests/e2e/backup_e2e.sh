@@ -3,7 +3,9 @@
 # user works them:
 #  1. A backup, memories changed on the unit, a restore of the backup, and a
 #     second backup: the two files are byte-identical and the unit holds the
-#     memories of the first backup again.
+#     memories of the first backup again. The restore made a safety copy of
+#     the changed memories first; restoring that copy brings them back
+#     exactly.
 #  2. The unit going away in the middle of a restore: the editor stops at
 #     once with a message that names the block, and hides its progress panel.
 #  3. A restore into a unit whose data version is older: refused with the
@@ -32,13 +34,18 @@ sim_command memory 518
 state_has '"Not Empty"'
 sim_command memory 3
 state_has '"Changed Lead"'
+backup_to changed
 restore_from first.mem
 sleep 1
 panel_region panel-restoring
 same_picture "$work/panel-restoring.png" "$work/panel-hidden.png" && fail "no progress panel during the restore"
 wait_for 60 grep -q '^restore complete' "$work/sim.err" || fail "the unit did not take the whole restore"
 blocks=$(received_by_unit 1E)
-[ "$blocks" = "$(grep -c -F -e "-> $(command_prefix 1E)" "$work/sim.out")" ] || fail "the restore sent $blocks blocks"
+[ "$blocks" = "$(tr -cd '\367' <"$work/first.mem" | wc -c)" ] || fail "the restore sent $blocks blocks"
+safety=$(sed -n 's/^# Safety copy of the device.s memory: //p' "$work/editor.out")
+[ -n "$safety" ] && [ "$(dirname "$safety")" = "$work/data/zandorium/uploader/backups" ] \
+    || fail "no safety copy named in the trace: $safety"
+cmp "$safety" "$work/changed.mem" || fail "the safety copy is not the unit's memory before the restore"
 wait_for 5 grep -q -F "R $(frame 28 00)" "$work/editor.out" || fail "the unit did not report the restore done"
 wait_for 5 panel_hidden panel-after || fail "the progress panel stayed after the restore"
 backup_to second
@@ -49,6 +56,16 @@ sim_command memory 3
 state_has '"Classic Lead"'
 has_message "" && fail "a message after a good backup and restore: $(grep Message "$work/editor.err")"
 echo "   $blocks blocks, $(stat -c %s "$work/first.mem") bytes, both backups identical"
+
+echo "== Restoring the safety copy undoes the restore"
+restore_from "${safety#"$work/"}"
+wait_for 60 bash -c '[ $(grep -c "^restore complete" "$1") -ge 2 ]' _ "$work/sim.err" || fail "the copy was not restored"
+wait_for 5 panel_hidden panel-undone || fail "the progress panel stayed after restoring the copy"
+backup_to undone
+cmp "$work/changed.mem" "$work/undone.mem" || fail "the unit's memory differs from before the first restore"
+sim_command memory 3
+state_has '"Changed Lead"'
+has_message "" && fail "a message while undoing: $(grep Message "$work/editor.err")"
 
 echo "== The unit goes away in the middle of a restore"
 before=$(received_by_unit 1E)
