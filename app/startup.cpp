@@ -25,7 +25,8 @@ constexpr int kLostCheckMs = 250;
 // from the GUI thread, so only the watch's atomic flag crosses threads.
 void tellIfMidiLost(bool& told)
 {
-    if (told || !g_midiConnection.systemLost())
+    // Said once a restore under way has ended, which it soon will.
+    if (told || !g_midiConnection.systemLost() || (g_miniCore && g_miniCore->restoring()))
         return;
     told = true;
     if (g_mainWindow)

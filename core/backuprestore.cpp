@@ -166,7 +166,9 @@ void MiniCore::deviceLost()
 
 bool MiniCore::restoreFromFile(const QString& name)
 {
+    restoring_ = true;
     const bool restored = checkAndSendRestore(name);
+    restoring_ = false;
     emit OpenSignalPleaseWait(kRestoreEnded, kPanelClose);
     return restored;
 }

@@ -199,7 +199,10 @@ void MiniCore::openOpenMemorySelectWindow(int b)
     }
     g_memorySelect = new MemorySelect(b);
     g_memorySelect->setModal(true);
-    g_memorySelect->exec();
+    if (restoring_)
+        g_memorySelect->show();
+    else
+        g_memorySelect->exec();
 }
 
 void MiniCore::openSlotSetBank(int Bank, int from)

@@ -54,6 +54,10 @@ public:
     // event loop running meanwhile. Hides the progress panel when it returns;
     // true when every block was acknowledged.
     bool restoreFromFile(const QString& name);
+    // True while a restore (its safety copy included) waits on the device.
+    // What opens meanwhile must not nest an event loop: the restore's waits
+    // run inside the current one, and would stop until it was closed.
+    bool restoring() const { return restoring_; }
 
     // The device's ports have gone: a backup under way ends with a message at
     // once, a restore at its next wait for an acknowledgement. GUI thread.
@@ -213,6 +217,7 @@ private:
     // Runs while a backup waits for the device; each block restarts it.
     QTimer backupWatchdog_;
     bool deviceGone_ = false;
+    bool restoring_ = false;
     // A backup taken as a restore's safety copy reports here, not to the user.
     struct SafetyBackup
     {

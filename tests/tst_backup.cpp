@@ -14,6 +14,7 @@
 #include "ui/dialogtextok.h"
 #include "ui/editwindow.h"
 #include "ui/mainwindow.h"
+#include "ui/memoryselect.h"
 #include "ui_editwindow.h"
 
 #include <QElapsedTimer>
@@ -593,6 +594,8 @@ void BackupTest::restore()
             QTest::mouseClick(ui().checkBoxBuffer2, Qt::LeftButton);
             QTest::mouseClick(ui().pushButtonWriteMem, Qt::LeftButton);
             QTest::mouseClick(key, Qt::LeftButton);
+            // A dialog the device opens meanwhile must not hold the restore.
+            HubHarness::deliver(deviceFrame("1A 00"));
         }
         if (barsAtSend.size() == lostAt)
             harness->hub().deviceLost();
@@ -624,6 +627,8 @@ void BackupTest::restore()
             QVERIFY2(messages->texts.first().endsWith("\nRestore that file to undo."), qPrintable(messages->texts.first()));
     }
     QCOMPARE(lockedDuring, sentBlocks > 0);
+    QCOMPARE(g_memorySelect && g_memorySelect->isVisible(), sentBlocks > 0);
+    HubHarness::deliver(deviceFrame("1B 00"));
     QVERIFY(ui().checkBoxBuffer2->isEnabled() && key->isEnabled());
     QVERIFY(!panelShown());
     QVERIFY(buttonsEnabled());
