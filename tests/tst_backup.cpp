@@ -71,6 +71,30 @@ struct FileDialogAnswer
     }
 };
 
+// Answers every question the program asks, Yes or No; keeps the last text
+// and whether No was the default, as it must be for a question that risks data.
+class QuestionAnswer : public QObject
+{
+public:
+    QString text;
+    bool noByDefault = true;
+    explicit QuestionAnswer(bool yes) : yes_(yes) { startTimer(20); }
+
+protected:
+    void timerEvent(QTimerEvent*) override
+    {
+        auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        text = box->text();
+        noByDefault = noByDefault && box->defaultButton() == box->button(QMessageBox::No);
+        box->button(yes_ ? QMessageBox::Yes : QMessageBox::No)->click();
+    }
+
+private:
+    bool yes_;
+};
+
 // Reads and closes every message the program shows.
 class MessageReader : public QObject
 {
@@ -265,18 +289,12 @@ void BackupTest::backupButton()
         QFile file(dir->filePath(existing));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
     }
-    QString question;
-    QTimer answerer;
-    connect(&answerer, &QTimer::timeout, this, [&] {
-        if (auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            question = box->text();
-            box->button(replace == QLatin1String("yes") ? QMessageBox::Yes : QMessageBox::No)->click();
-        }
-    });
-    answerer.start(20);
+    const QuestionAnswer answer(replace == QLatin1String("yes"));
+    const QString& question = answer.text;
     const FileDialogAnswer dialog(typed.isEmpty() ? typed : dir->filePath(typed));
     QTest::mouseClick(ui().pushButtonBackup, Qt::LeftButton);
 
+    QVERIFY(answer.noByDefault);
     if (replace.isEmpty())
         QCOMPARE(question, QString());
     else
@@ -671,16 +689,8 @@ void BackupTest::safetyCopy()
     for (int i = 0; i < SafetyCopies::kKept + 5; ++i)
         QVERIFY(MemoryFile::saveFile(
             folder + QString("/before-restore-2000-01-01_00-00-%1.mem").arg(i, 2, 10, QChar('0')), "old", error));
-    QString question;
-    QTimer answerer;
-    connect(&answerer, &QTimer::timeout, this, [&] {
-        if (auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            question = box->text();
-            QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
-            box->button(goOn ? QMessageBox::Yes : QMessageBox::No)->click();
-        }
-    });
-    answerer.start(20);
+    const QuestionAnswer answer(goOn);
+    const QString& question = answer.text;
     const Responder device(*trace, [&](const QByteArray& frame) {
         if (deviceAnswers && answerSafetyCopy(frame))
             return;
@@ -692,6 +702,7 @@ void BackupTest::safetyCopy()
 
     QCOMPARE(framesWithCommand(trace->sentFrames(), kBlockCommand), blocksOf(file).mid(0, sentBlocks));
     QCOMPARE(question.isEmpty(), deviceAnswers);
+    QVERIFY(answer.noByDefault);
     if (!deviceAnswers)
         QVERIFY2(question.contains("did not answer the backup request") && question.contains("Restore without it?"),
                  qPrintable(question));
