@@ -97,18 +97,23 @@ QString checkFirstBlock(const QByteArray& file)
 }
 
 // The blocks together: each a step further into the memory than the one
-// before, every step as long as the first (the position's unit is the
-// device's, so the file's own blocks tell it), and the last reaching the
-// memory size of the first block. Catches a file cut at a block, a block
-// missing or moved, and two backups joined.
+// before, every step as long as the first and every block between the first
+// and the last as long as the second (the position's unit is the device's,
+// so the file's own blocks tell it), none past the memory's end, and the last
+// reaching it. Catches a file cut at a block, a block missing, cut or moved,
+// a block too many, and two backups joined.
 QString checkSequence(const QByteArray& file)
 {
     const int total = Encoding::join28(bytesOf(file) + kTotalOffset);
-    const int firstEnd = endOfBlock(file, 0);
+    const auto contentOf = [&file](int start) {
+        return endOfBlock(file, start) - start - static_cast<int>(Protocol::kBlockContentOffset);
+    };
     int step = 0;
     int previous = 0;
+    int previousStart = 0;
+    int middleContent = 0;  // of the second block: what every block before the last holds
     int blockNumber = 2;
-    for (int start = firstEnd + 1; start < file.size(); start = endOfBlock(file, start) + 1, ++blockNumber) {
+    for (int start = endOfBlock(file, 0) + 1; start < file.size(); start = endOfBlock(file, start) + 1, ++blockNumber) {
         const int position = blockPosition(bytesOf(file) + start);
         const QString block = QStringLiteral("Block %1 (from byte %2)").arg(blockNumber).arg(start);
         if (position == 0)
@@ -117,26 +122,45 @@ QString checkSequence(const QByteArray& file)
             return block + QStringLiteral(" is at position %1, not after the block before it (%2): blocks are out of order.")
                                .arg(position)
                                .arg(previous);
+        if (position >= total)
+            return block + QStringLiteral(" is at position %1, past the end of a memory of %2.").arg(position).arg(total);
         if (step == 0)
             step = position;
         if (position != previous + step)
             return block + QStringLiteral(" is at position %1 where %2 was due: a block is missing or out of place.")
                                .arg(position)
                                .arg(previous + step);
+        if (blockNumber > 2) {
+            if (middleContent == 0)
+                middleContent = contentOf(previousStart);
+            else if (contentOf(previousStart) != middleContent)
+                return QStringLiteral("Block %1 (from byte %2) holds %3 bytes where the blocks before it hold %4.")
+                    .arg(blockNumber - 1)
+                    .arg(previousStart)
+                    .arg(contentOf(previousStart))
+                    .arg(middleContent);
+        }
         previous = position;
+        previousStart = start;
     }
     if (step == 0) {
         // One block alone tells no step: its bytes must then hold the memory.
-        const int content = firstEnd - static_cast<int>(Protocol::kBlockContentOffset);
+        const int content = contentOf(0);
         if (content < total)
             return QStringLiteral("The file's only block holds %1 bytes of a memory of %2: it holds only part of it.")
                 .arg(content)
                 .arg(total);
         return {};
     }
-    if (static_cast<qint64>(previous) + step < total)
-        return QStringLiteral("The last block is at position %1 of a memory of %2: the file holds only part of it.")
+    // The last block holds the rest: as many bytes for its positions as the
+    // others hold for a step.
+    const qint64 perStep = middleContent > 0 ? middleContent : contentOf(0);
+    const qint64 last = contentOf(previousStart);
+    if (static_cast<qint64>(total - previous) * perStep > last * step)
+        return QStringLiteral("The last block, at position %1, holds %2 bytes, too few to reach the end of a memory "
+                              "of %3: the file holds only part of it.")
             .arg(previous)
+            .arg(last)
             .arg(total);
     return {};
 }

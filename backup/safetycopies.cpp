@@ -13,10 +13,14 @@ constexpr char kNamePattern[] = "'before-restore-'yyyy-MM-dd'_'HH-mm-ss";
 
 namespace SafetyCopies {
 
+QString folderPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backups");
+}
+
 QString folder()
 {
-    const QString path =
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backups");
+    const QString path = folderPath();
     return QDir().mkpath(path) ? path : QString();
 }
 
@@ -33,12 +37,13 @@ QString newPath()
     return path;
 }
 
-void prune()
+void prune(const QString& justMade)
 {
     QDir dir(folder());
-    const QStringList copies = dir.entryList({QStringLiteral("before-restore-*") + QLatin1String(MemoryFile::kExtension)},
-                                             QDir::Files, QDir::Name | QDir::Reversed);
-    for (int i = kKept; i < copies.size(); ++i)
+    QStringList copies = dir.entryList({QStringLiteral("before-restore-*") + QLatin1String(MemoryFile::kExtension)},
+                                       QDir::Files, QDir::Time);
+    copies.removeAll(QFileInfo(justMade).fileName());
+    for (int i = kKept - 1; i < copies.size(); ++i)
         dir.remove(copies.at(i));
 }
 

@@ -9,11 +9,13 @@ namespace SafetyCopies {
 
 constexpr int kKept = 20;
 
+QString folderPath();
 // The folder, made when missing; empty when it cannot be made.
 QString folder();
 // A new file name in the folder, dated now; empty without a folder.
 QString newPath();
-// Removes all but the most recent kKept copies.
-void prune();
+// Removes all but the most recent kKept copies, by when they were written
+// (a clock set back makes names lie), never the one just made.
+void prune(const QString& justMade);
 
 }  // namespace SafetyCopies

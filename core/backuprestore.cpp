@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QElapsedTimer>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -210,8 +209,8 @@ bool MiniCore::makeSafetyCopy()
 {
     const QString restorePath = filePath;
     const QString copyPath = SafetyCopies::newPath();
-    QString problem = QStringLiteral("The folder for safety copies could not be made in\n%1")
-                          .arg(shownPath(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+    QString problem = QStringLiteral("The folder for safety copies could not be made:\n%1")
+                          .arg(shownPath(SafetyCopies::folderPath()));
     if (!copyPath.isEmpty()) {
         editWindow->widgets().labelPleaseWait->setText(QStringLiteral("Safety copy in progress ..."));
         safety_ = SafetyBackup{true, false, {}, {}};
@@ -225,9 +224,12 @@ bool MiniCore::makeSafetyCopy()
         problem = safety_.problem;
         setFilePath(restorePath);
     }
+    if (deviceGone_)
+        return refuseRestore(QStringLiteral("The device was disconnected before the restore began.\n\n"
+                                            "Nothing of the file was sent. Restore it again once the device is back."));
     if (problem.isEmpty()) {
         safety_.path = copyPath;
-        SafetyCopies::prune();
+        SafetyCopies::prune(copyPath);
         Trace::note(QStringLiteral("Safety copy of the device's memory: %1").arg(shownPath(copyPath)));
         editWindow->widgets().labelPleaseWait->setText(QStringLiteral("Restore un progress ..."));
         editWindow->widgets().progressBarPleaseWait->setValue(0);

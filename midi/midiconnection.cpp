@@ -234,12 +234,19 @@ bool MidiConnection::outputOpen() const
     return g_midiOut && g_midiOut->isPortOpen();
 }
 
-const char* MidiConnection::dropReason() const
+const char* MidiConnection::dropReason(const unsigned char* frame, std::size_t length) const
 {
     if (systemLost())
         return "the MIDI system has stopped";
     if (!outputOpen())
         return "the device is not connected";
+    if (holdOtherFrames_) {
+        const int command = length > Protocol::kCommandOffset ? frame[Protocol::kCommandOffset] : -1;
+        using Protocol::Command;
+        if (command != static_cast<int>(Command::BackupRequest) && command != static_cast<int>(Command::BackupBlock)
+            && command != static_cast<int>(Command::StartupRequest))
+            return "a backup or restore is under way";
+    }
     return nullptr;
 }
 
@@ -254,7 +261,7 @@ int MidiConnection::send(const unsigned char* frame, std::size_t capacity)
     }
     const auto length = static_cast<std::size_t>(end - frame) + 1;
     Trace::sentFrame(frame, length);
-    if (const char* const reason = dropReason()) {
+    if (const char* const reason = dropReason(frame, length)) {
         std::fprintf(stderr, "Not sent: %s\n", reason);
         return static_cast<int>(length);
     }

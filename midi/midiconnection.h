@@ -54,6 +54,12 @@ public:
     // True while a frame handed to send can reach the device.
     bool outputOpen() const;
 
+    // While a backup or restore runs, only its own frames (and the start-up
+    // request) leave; everything else is traced and dropped, whatever window
+    // it comes from.
+    void holdOtherFrames(bool hold) { holdOtherFrames_ = hold; }
+    bool holdingOtherFrames() const { return holdOtherFrames_; }
+
     static int nameSimilarity(const QString& a, const QString& b);
 
     // Traces frame[0] up to its first F7 and sends it as one message. A frame
@@ -76,11 +82,12 @@ public:
 
 private:
     bool openPair(const QString& chosen, QString& error);
-    const char* dropReason() const;
+    const char* dropReason(const unsigned char* frame, std::size_t length) const;
 
     QString unavailableReason_;
     QString pairedOutputName_;
     bool callbackInstalled_ = false;
+    bool holdOtherFrames_ = false;
     JackServerWatch serverWatch_;
 };
 

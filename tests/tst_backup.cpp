@@ -5,6 +5,7 @@
 #include "app/globals.h"
 #include "backup/memoryfile.h"
 #include "backup/safetycopies.h"
+#include "midi/midiconnection.h"
 #include "core/minicore.h"
 #include "simulator/memoryimage.h"
 #include "simulator/simulateddevice.h"
@@ -247,7 +248,7 @@ bool BackupTest::answerSafetyCopy(const QByteArray& frame)
 QString BackupTest::newestSafetyCopy()
 {
     const QDir folder(SafetyCopies::folder());
-    const QStringList copies = folder.entryList({"before-restore-*.mem"}, QDir::Files, QDir::Name | QDir::Reversed);
+    const QStringList copies = folder.entryList({"before-restore-*.mem"}, QDir::Files, QDir::Time);
     return copies.isEmpty() ? QString() : folder.filePath(copies.first());
 }
 
@@ -608,7 +609,8 @@ void BackupTest::restore()
             firstBlockAt = elapsed.elapsed();
             // A user going on meanwhile: nothing of it may reach the device.
             lockedDuring = !ui().checkBoxBuffer2->isEnabled() && !ui().pushButtonSelectMem->isEnabled()
-                           && !key->isEnabled();
+                           && !key->isEnabled() && !ui().pushButtonClose->isEnabled()
+                           && g_midiConnection.holdingOtherFrames();
             QTest::mouseClick(ui().checkBoxBuffer2, Qt::LeftButton);
             QTest::mouseClick(ui().pushButtonWriteMem, Qt::LeftButton);
             QTest::mouseClick(key, Qt::LeftButton);
@@ -647,7 +649,7 @@ void BackupTest::restore()
     QCOMPARE(lockedDuring, sentBlocks > 0);
     QCOMPARE(g_memorySelect && g_memorySelect->isVisible(), sentBlocks > 0);
     HubHarness::deliver(deviceFrame("1B 00"));
-    QVERIFY(ui().checkBoxBuffer2->isEnabled() && key->isEnabled());
+    QVERIFY(ui().checkBoxBuffer2->isEnabled() && key->isEnabled() && !g_midiConnection.holdingOtherFrames());
     QVERIFY(!panelShown());
     QVERIFY(buttonsEnabled());
     if (lostAt > 0)
@@ -682,13 +684,16 @@ void BackupTest::safetyCopy()
     QVERIFY(MemoryFile::saveFile(path, file, error));
     HubHarness::deliver(versionReply("1.2.3"));
     harness->hub().backupFirstBlockLimitMs = 300;
-    // More than the kept number, and older than any new one.
+    // More than the kept number, older than any new one, and named as if
+    // taken later (a clock set back): the new copy must stay all the same.
     const QString folder = SafetyCopies::folder();
     for (const QString& name : QDir(folder).entryList(QDir::Files))
         QFile::remove(folder + "/" + name);
-    for (int i = 0; i < SafetyCopies::kKept + 5; ++i)
-        QVERIFY(MemoryFile::saveFile(
-            folder + QString("/before-restore-2000-01-01_00-00-%1.mem").arg(i, 2, 10, QChar('0')), "old", error));
+    for (int i = 0; i < SafetyCopies::kKept + 5; ++i) {
+        QFile old(folder + QString("/before-restore-2099-01-01_00-00-%1.mem").arg(i, 2, 10, QChar('0')));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3 && old.flush());
+        QVERIFY(old.setFileTime(QDateTime::currentDateTime().addSecs(60 * (i - 100)), QFileDevice::FileModificationTime));
+    }
     const QuestionAnswer answer(goOn);
     const QString& question = answer.text;
     const Responder device(*trace, [&](const QByteArray& frame) {
@@ -712,8 +717,8 @@ void BackupTest::safetyCopy()
     QCOMPARE(kept.size(), deviceAnswers ? SafetyCopies::kKept : SafetyCopies::kKept + 5);
     if (deviceAnswers) {
         QCOMPARE(readAll(newestSafetyCopy()), kSafetyCopyStream);
-        QVERIFY(!kept.contains("before-restore-2000-01-01_00-00-05.mem"));
-        QVERIFY(kept.contains("before-restore-2000-01-01_00-00-06.mem"));
+        QVERIFY(!kept.contains("before-restore-2099-01-01_00-00-05.mem"));
+        QVERIFY(kept.contains("before-restore-2099-01-01_00-00-06.mem"));
         const QString note = trace->lines().filter("# Safety copy of the device's memory: ").value(0);
         QVERIFY2(note.endsWith(QDir::toNativeSeparators(newestSafetyCopy())), qPrintable(note));
     }

@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "core/minicore.h"
 #include "midi/midiconnection.h"
+#include "protocol/commandsender.h"
 #include "resources/artwork.h"
 #include "support/midipeer.h"
 #include "support/tracecapture.h"
@@ -36,6 +37,7 @@ private slots:
     void okOpensThePeersPorts();
     void startupRequestSentOnce();
     void reportsReachTheFrontPanel();
+    void onlyTransferFramesWhileHeld();
 
 private:
     std::unique_ptr<MidiPeer> peer;
@@ -117,6 +119,26 @@ void ConnectionTest::reportsReachTheFrontPanel()
     const QStringList lines = trace->lines();
     for (const QString& frame : frames)
         QCOMPARE(lines.count(QStringLiteral("R ") + frame + QLatin1Char(' ')), 1);
+}
+
+// During a backup or restore only its own frames reach the device, whichever
+// window a user still reaches.
+void ConnectionTest::onlyTransferFramesWhileHeld()
+{
+    const int before = peer->received().size();
+    const QByteArray block = hexBytes("F0 7E 10 07 02 1E 00 00 01 00 55 F7");
+    g_midiConnection.holdOtherFrames(true);
+    CommandSender::sendKeyPress(2);
+    CommandSender::sendSelectBank(3);
+    CommandSender::sendBackupRequest();
+    CommandSender::sendRawFrame(reinterpret_cast<const unsigned char*>(block.constData()),
+                                static_cast<std::size_t>(block.size()));
+    g_midiConnection.holdOtherFrames(false);
+    CommandSender::sendKeyRelease(2);
+    QVERIFY(peer->waitForMessages(before + 3, 5000));
+    QTest::qWait(kSettleMs);
+    QCOMPARE(peer->received().mid(before), (QList<QByteArray>{hexBytes("F0 7E 10 07 02 1D 00 F7"), block,
+                                                             hexBytes("F0 7E 10 07 02 00 02 F7")}));
 }
 
 QTEST_MAIN(ConnectionTest)

@@ -59,14 +59,14 @@ void MemoryFileTest::check_data()
     QTest::newRow("three blocks") << good << QString();
     QTest::newRow("one block") << firstBlock(9, "1.0.3") << QString();
     QTest::newRow("19-byte version") << firstBlock(9, "123456789.12345.789") << QString();
-    QTest::newRow("200-byte block") << firstBlock(9, "1.0.3") + memoryBlock(9, QByteArray(189, 'z')) << QString();
+    QTest::newRow("200-byte block") << firstBlock(217, "1.0.3") + memoryBlock(28, QByteArray(189, 'z')) << QString();
     QTest::newRow("version with a letter") << firstBlock(9, "2.1.4b") << QString();
 
     QTest::newRow("empty") << QByteArray() << "empty";
     QTest::newRow("over 2 MiB") << good + QByteArray(2097152, 'x') << "more than the 2,097,152";
     QTest::newRow("byte after the last F7") << good + 'x' << "last byte is not F7";
     QTest::newRow("cut in a block") << good.left(good.size() - 5) << "last byte is not F7";
-    QTest::newRow("201-byte block") << firstBlock(9, "1.0.3") + memoryBlock(9, QByteArray(190, 'z'))
+    QTest::newRow("201-byte block") << firstBlock(217, "1.0.3") + memoryBlock(28, QByteArray(190, 'z'))
                                     << "Block 2 (from byte 39) is 201 bytes long";
     QTest::newRow("other header") << QByteArray(good).replace(0, 2, QByteArray::fromHex("F07F")) << "Block 1";
     QTest::newRow("other command") << good + QByteArray::fromHex("F07E1007021F00F7") << "not a memory data block";
@@ -106,6 +106,14 @@ void MemoryFileTest::check_data()
     QTest::newRow("two backups joined") << whole + whole
                                         << QString("Block 282 (from byte %1) starts the memory again").arg(whole.size());
     QTest::newRow("a block twice") << whole.left(139 * 2) + whole.mid(139) << "Block 3 (from byte 278) is at position 128";
+    // Accepted by the check before, refused by the unit partway, or never
+    // reported complete.
+    QTest::newRow("a block past the end")
+        << whole + memoryBlock(blocks.size() * 128, QByteArray(10, 'x')) << "Block 282 (from byte 38996) is at position 35968, past the end";
+    QTest::newRow("a middle block cut")
+        << blocks.mid(0, 101).join() + blocks.at(101).left(129) + "\xF7" + blocks.mid(102).join()
+        << "Block 102 (from byte 14039) holds 119 bytes where the blocks before it hold 128.";
+    QTest::newRow("the last block cut") << whole.left(whole.size() - 11) + "\xF7" << "too few to reach the end";
 }
 
 void MemoryFileTest::check()
@@ -139,7 +147,7 @@ void MemoryFileTest::simulatedBackups()
 void MemoryFileTest::headerAndBlocks()
 {
     const QByteArray blocks[] = {firstBlock(300, "10.0.07", "rest"), memoryBlock(100, "middle"),
-                                 memoryBlock(200, "last")};
+                                 memoryBlock(200, "ending")};
     const QByteArray file = blocks[0] + blocks[1] + blocks[2];
     QCOMPARE(MemoryFile::checkRestoreFile(file), QString());
 

@@ -3,11 +3,13 @@
 #include "app/globals.h"
 #include "backup/memoryfile.h"
 #include "core/minicore.h"
+#include "midi/midiconnection.h"
 #include "protocol/commandsender.h"
 #include "protocol/encoding.h"
 #include "resources/artwork.h"
 #include "ui/displaystyle.h"
 #include "ui/dragbar.h"
+#include "ui/dialogtextok.h"
 #include "ui/indicatorstyle.h"
 #include "ui/mainwindow.h"
 #include "ui_editwindow.h"
@@ -474,6 +476,11 @@ void EditWindow::on_pushButtonBackup_clicked()
     if (backupFileName.isEmpty() || !g_miniCore)
         return;
     backupFileName = MemoryFile::ensureMemExtension(backupFileName);
+    if (QFileInfo(backupFileName).isDir()) {
+        DialogTextOk::showMessage(QStringLiteral("%1 is a folder.\n\nNothing was sent to the device: choose a file name.")
+                                      .arg(QDir::toNativeSeparators(backupFileName)));
+        return;
+    }
     if (QFileInfo::exists(backupFileName) && !confirmReplace(backupFileName))
         return;
     g_miniCore->startBackup();
@@ -498,13 +505,15 @@ void EditWindow::endPleaseWait()
 
 void EditWindow::setControlsEnabled(bool enabled)
 {
-    const QList<const QWidget*> keptAlive{ui->pushButtonClose, ui->labelBarra, ui->groupBoxPleaseWait, ui->labelDone};
+    // The close control too: the operation runs inside this window's loop.
+    const QList<const QWidget*> keptAlive{ui->labelBarra, ui->groupBoxPleaseWait, ui->labelDone};
     for (QWidget* const child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (!keptAlive.contains(child))
             child->setEnabled(enabled);
     }
     if (g_mainWindow)
         g_mainWindow->setKeysEnabled(enabled);
+    g_midiConnection.holdOtherFrames(!enabled);
 }
 
 void EditWindow::toggleEffect(int effect)

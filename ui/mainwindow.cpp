@@ -84,6 +84,7 @@ void MainWindow::setKeysEnabled(bool enabled)
 {
     for (QPushButton* const key : keyButtons)
         key->setEnabled(enabled);
+    ui->pushButton->setEnabled(enabled);
 }
 
 void MainWindow::showMidiSystemStopped()

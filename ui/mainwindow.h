@@ -35,7 +35,8 @@ public:
     void showDeviceFound();
     // For good: only a new start connects again.
     void showMidiSystemStopped();
-    // The fourteen keys; Exit stays.
+    // The fourteen keys and Exit, which would end the program halfway
+    // through a restore.
     void setKeysEnabled(bool enabled);
 
     // LED index: 0-13 the keys, 14 amp B, 15 and above amp A. Negative
