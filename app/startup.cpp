@@ -5,7 +5,6 @@
 #include "core/signalwiring.h"
 #include "midi/devicewatch.h"
 #include "midi/midiconnection.h"
-#include "midi/trace.h"
 #include "protocol/commandsender.h"
 #include "ui/dialogtextok.h"
 #include "ui/editwindow.h"
@@ -17,9 +16,8 @@
 #include <QTimer>
 
 namespace {
-// Received lines reach the console at most this late.
-constexpr int kTraceFlushMs = 50;
-constexpr int kLostCheckMs = 250;
+// An idle program wakes at most once a second.
+constexpr int kLostCheckMs = 1000;
 
 // Tells the user once when the MIDI system stops under the program. Asked
 // from the GUI thread, so only the watch's atomic flag crosses threads.
@@ -89,9 +87,6 @@ int runEditor(int argc, char** argv)
     MainWindow mainWindow;
     midiselection selection;
     g_commandSender = nullptr;
-    QTimer traceFlush;
-    QObject::connect(&traceFlush, &QTimer::timeout, &Trace::flush);
-    traceFlush.start(kTraceFlushMs);
     bool toldMidiLost = false;
     QTimer lostCheck;
     QObject::connect(&lostCheck, &QTimer::timeout, [&toldMidiLost] { tellIfMidiLost(toldMidiLost); });

@@ -2,6 +2,8 @@
 
 #include "protocol/protocol.h"
 
+#include <QCoreApplication>
+
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -31,6 +33,27 @@ struct ReceiveLine
     char text[4 * Protocol::kReceiveBufferSize];
     std::size_t used = 0;
 };
+
+// Set from the first line written after a flush until that flush, so a
+// flood of frames asks for one flush, not one each.
+std::atomic<bool> g_flushRequested{false};
+
+// The flush runs on the GUI thread, after whatever the input thread wrote
+// meanwhile: nothing wakes an idle program to flush nothing.
+void requestFlush()
+{
+    if (g_flushRequested.exchange(true, std::memory_order_acq_rel))
+        return;
+    QCoreApplication* const application = QCoreApplication::instance();
+    const auto flush = [] {
+        g_flushRequested.store(false, std::memory_order_release);
+        std::fflush(stream());
+    };
+    if (application)
+        QMetaObject::invokeMethod(application, flush, Qt::QueuedConnection);
+    else
+        flush();
+}
 
 void appendHexByte(char* out, unsigned char byte)
 {
@@ -90,11 +113,9 @@ void receivedByte(unsigned char byte)
         return;
     std::fwrite(line.text, 1, line.used, stream());
     line.used = 0;
+    if (ends)
+        requestFlush();
 }
 
-void flush()
-{
-    std::fflush(stream());
-}
 
 }  // namespace Trace

@@ -20,16 +20,13 @@ void sentFrame(const unsigned char* frame, std::size_t length);
 
 // One byte of incoming MIDI; "R " opens a frame at F0 and F7 ends the line,
 // which is written then. Bytes between frames wait for the next line. The
-// stream is not flushed here: a write to the console per frame would cost the
-// input thread more than all its other work together.
+// stream is flushed later on the GUI thread, once for whatever came meanwhile:
+// a write to the console per frame would cost the input thread more than all
+// its other work together.
 void receivedByte(unsigned char byte);
 
 // A line of the program's own among the frames, "# " and the text, for what
 // the trace alone would not tell (where a safety copy went). GUI thread.
 void note(const QString& text);
-
-// Hands what the stream buffers to the console. The editor calls it a few
-// times a second from the GUI thread.
-void flush();
 
 }  // namespace Trace

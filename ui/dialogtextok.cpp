@@ -13,6 +13,7 @@ DialogTextOk::DialogTextOk(const QString& text, QWidget* parent) : QDialog(paren
     setWindowFlags(windowFlags() | Qt::MSWindowsFixedSizeDialogHint);
     ui->label->setText(text);
     fitText();
+    setFixedSize(size());
 }
 
 DialogTextOk::~DialogTextOk() = default;

@@ -1,37 +1,31 @@
 #pragma once
-// Frameless windows are dragged by the strip along their top edge.
+// Frameless windows are dragged by the strip along their top edge, and only
+// by a press that began there: a child that takes a press but passes its
+// moves on (a slider pressed on its groove) must not move the window.
 
-#include <QCursor>
 #include <QMouseEvent>
 #include <QPoint>
-#include <QWidget>
 
-namespace DragBar {
+class QWidget;
 
-constexpr int kHeight = 20;
-
-inline bool contains(const QPoint& windowPosition)
+class DragBar
 {
-    return windowPosition.y() < kHeight;
-}
+public:
+    static constexpr int kHeight = 20;
 
-// Press or release at windowPosition: remember it, and show the bar's grip.
-inline void grab(QPoint& pressOffset, const QPoint& windowPosition, QWidget* bar, bool pressed)
-{
-    pressOffset = windowPosition;
-    if (contains(windowPosition))
-        bar->setCursor(pressed ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
-}
+    // window outlives this object.
+    explicit DragBar(QWidget* window) : window_(window) {}
 
-inline void drag(QWidget* window, const QPoint& pressOffset, const QMouseEvent* event)
-{
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    const QPoint globalPosition = event->globalPosition().toPoint();
-#else
-    const QPoint globalPosition = event->globalPos();
-#endif
-    if (contains(pressOffset))
-        window->move(globalPosition - pressOffset);
-}
+    // From the window's own mouse handlers, which see only what no child
+    // took; bar shows the grip.
+    void press(const QMouseEvent* event, QWidget* bar);
+    void release(const QMouseEvent* event, QWidget* bar);
+    void move(const QMouseEvent* event);
 
-}  // namespace DragBar
+private:
+    static bool contains(const QPoint& windowPosition) { return windowPosition.y() < kHeight; }
+
+    QWidget* window_;
+    QPoint pressOffset_;
+    bool held_ = false;
+};

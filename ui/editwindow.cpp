@@ -8,21 +8,22 @@
 #include "protocol/encoding.h"
 #include "resources/artwork.h"
 #include "ui/displaystyle.h"
-#include "ui/dragbar.h"
 #include "ui/dialogtextok.h"
-#include "ui/indicatorstyle.h"
+#include "ui/readablestyle.h"
 #include "ui/mainwindow.h"
 #include "ui_editwindow.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QTimerEvent>
 
 #include <string>
 #include <tuple>
+#include <utility>
 
 using Protocol::Command;
 
@@ -90,6 +91,7 @@ EditWindow::EditWindow(QWidget* parent) : QDialog(parent), ui(new Ui::EditWindow
     setWindowFlags(Qt::CustomizeWindowHint);
     setWindowFlags(Qt::FramelessWindowHint);
     setWindowFlags(windowFlags() | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(size());
 
     // 1 before 0 so each value label receives a change and shows its number.
     for (const auto& pedal : {std::make_tuple(ui->sliderPedal1Max, ui->sliderPedal1Min, ui->sliderPedal1Val),
@@ -126,10 +128,69 @@ EditWindow::EditWindow(QWidget* parent) : QDialog(parent), ui(new Ui::EditWindow
     ui->labelBank->setText(QString::fromLatin1(kNoBank));
     ui->labelNumber->setText(QString::fromLatin1(kNoNumber));
 
-    IndicatorStyle::applyTo(this);
+    ReadableStyle::applyTo(this);
+    describeForAccessibility();
+    // Return confirms a name, as users expect, instead of starting a line.
+    ui->plainTextEditNome->installEventFilter(this);
+    ui->plainTextEditDeviceName->installEventFilter(this);
 }
 
 EditWindow::~EditWindow() = default;
+
+void EditWindow::describeForAccessibility()
+{
+    const std::initializer_list<std::pair<QWidget*, const char*>> names = {
+        {ui->labelBarra, "Drag bar"},
+        {ui->pushButtonClose, "Close the editor"},
+        {ui->sliderPedal1Val, "Pedal 1 value"},
+        {ui->sliderPedal1Min, "Pedal 1 minimum"},
+        {ui->sliderPedal1Max, "Pedal 1 maximum"},
+        {ui->labelPedal1Val, "Pedal 1 value reading"},
+        {ui->labelPedal1Min, "Pedal 1 minimum reading"},
+        {ui->labelPedal1Max, "Pedal 1 maximum reading"},
+        {ui->spinBoxPedal1MIDIcc, "Pedal 1 MIDI control change"},
+        {ui->sliderPedal2Val, "Pedal 2 value"},
+        {ui->sliderPedal2Min, "Pedal 2 minimum"},
+        {ui->sliderPedal2Max, "Pedal 2 maximum"},
+        {ui->labelPedal1Val_2, "Pedal 2 value reading"},
+        {ui->labelPedal1Min_2, "Pedal 2 minimum reading"},
+        {ui->labelPedal1Max_2, "Pedal 2 maximum reading"},
+        {ui->spinBoxPedal2MIDIcc, "Pedal 2 MIDI control change"},
+        {ui->plainTextEditNome, "Memory name"},
+        {ui->labelBank, "Bank display"},
+        {ui->labelNumber, "Number display"},
+        {ui->comboBoxMIDIchPC, "Program change MIDI channel"},
+        {ui->spinBoxPcTx, "Program change number"},
+        {ui->spinBoxTAPNota, "TAP note"},
+        {ui->spinBoxTAPCC, "TAP control change"},
+        {ui->comboBoxTAPMIDIch, "TAP MIDI channel"},
+        {ui->comboBoxMIDIch, "Pedals MIDI channel"},
+        {ui->plainTextEditDeviceName, "Device name"},
+        {ui->comboBoxExtendedPCMIDIch, "Extended program change MIDI channel"},
+        {ui->progressBarPleaseWait, "Progress"},
+        {ui->labelDone, "Done"},
+    };
+    for (const auto& [widget, name] : names)
+        widget->setAccessibleName(QString::fromLatin1(name));
+    ui->labelBank->setAccessibleDescription(ui->labelBank->text());
+    ui->labelNumber->setAccessibleDescription(ui->labelNumber->text());
+    for (int i = 0; i < Protocol::kEffectCount; ++i) {
+        effectButtons[i]->setAccessibleName(effectLabels[i]->text());
+        effectButtons[i]->setAccessibleDescription(QStringLiteral("off"));
+    }
+}
+
+bool EditWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto* const key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return QDialog::eventFilter(watched, event);
+    if (!key->isAutoRepeat())
+        (watched == ui->plainTextEditNome ? ui->pushButtonSetNome : ui->pushButtonSetNomeDevice)->click();
+    return true;
+}
 
 void EditWindow::fillChannelCombo(QComboBox* combo)
 {
@@ -165,6 +226,7 @@ void EditWindow::showEffectStatus()
         const bool on = g_miniCore->effectStatus[i] == 1;
         const QIcon& onIcon = i < Protocol::kLoopKeyCount ? iconLoopOn : iconSwitchOn;
         effectButtons[i]->setIcon(on ? onIcon : iconOff);
+        effectButtons[i]->setAccessibleDescription(on ? QStringLiteral("on") : QStringLiteral("off"));
         effectShown[i] = on ? 1 : 0;
     }
 }
@@ -182,6 +244,7 @@ void EditWindow::showBank(int bank)
     }
     ui->labelBank->setStyleSheet(secondSet ? DisplayStyle::kLight : DisplayStyle::kDark);
     ui->labelBank->setText(QString::fromLatin1(text));
+    ui->labelBank->setAccessibleDescription(ui->labelBank->text());
     if (g_miniCore)
         emit g_miniCore->SignalDisplayBank(text, secondSet);
 }
@@ -199,6 +262,7 @@ void EditWindow::showNumber(int number)
         text[0] = static_cast<char>('1' + number);
     }
     ui->labelNumber->setText(QString::fromLatin1(text));
+    ui->labelNumber->setAccessibleDescription(ui->labelNumber->text());
     if (g_miniCore)
         emit g_miniCore->SignalDisplayNumber(text);
 }
@@ -217,17 +281,17 @@ void EditWindow::timerEvent(QTimerEvent* event)
 
 void EditWindow::mousePressEvent(QMouseEvent* event)
 {
-    DragBar::grab(pressOffset, event->pos(), ui->labelBarra, true);
+    dragBar.press(event, ui->labelBarra);
 }
 
 void EditWindow::mouseReleaseEvent(QMouseEvent* event)
 {
-    DragBar::grab(pressOffset, event->pos(), ui->labelBarra, false);
+    dragBar.release(event, ui->labelBarra);
 }
 
 void EditWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    DragBar::drag(this, pressOffset, event);
+    dragBar.move(event);
 }
 
 void EditWindow::keyPressEvent(QKeyEvent* /*event*/)

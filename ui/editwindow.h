@@ -6,10 +6,10 @@
 // GUI thread only.
 
 #include "protocol/protocol.h"
+#include "ui/dragbar.h"
 
 #include <QDialog>
 #include <QIcon>
-#include <QPoint>
 #include <QString>
 
 #include <array>
@@ -50,6 +50,7 @@ public:
     void endPleaseWait();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -122,6 +123,7 @@ private slots:
     void on_sliderPedal2Max_actionTriggered(int action);
 
 private:
+    void describeForAccessibility();
     void setControlsEnabled(bool enabled);
     // Asks whether the existing file at path may be replaced; no by default.
     static bool confirmReplace(const QString& path);
@@ -136,7 +138,7 @@ private:
     void placeEffectControls();
 
     std::unique_ptr<Ui::EditWindow> ui;
-    QPoint pressOffset;
+    DragBar dragBar{this};
     int doneTimerId = 0;
     std::array<QPushButton*, Protocol::kEffectCount> effectButtons{};
     std::array<QLabel*, Protocol::kEffectCount> effectLabels{};

@@ -6,13 +6,37 @@
 #include "protocol/protocol.h"
 #include "resources/artwork.h"
 #include "ui/displaystyle.h"
-#include "ui/dragbar.h"
+#include "ui/readablestyle.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 namespace {
+
+// In key-index order. Digits play the loops as numbered on the panel; S sits
+// above X as SW1 sits above SW2.
+constexpr std::array<Qt::Key, Protocol::kKeyCount> kShortcuts = {
+    Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_6, Qt::Key_7,
+    Qt::Key_8, Qt::Key_9, Qt::Key_0, Qt::Key_S, Qt::Key_X, Qt::Key_M, Qt::Key_T};
+
+QString keyName(int keyIndex)
+{
+    static const QStringList kSwitchNames = {QStringLiteral("SW1"), QStringLiteral("SW2"), QStringLiteral("MENU"),
+                                             QStringLiteral("TAP")};
+    return keyIndex < Protocol::kLoopKeyCount ? QStringLiteral("Loop %1").arg(keyIndex + 1)
+                                              : kSwitchNames.at(keyIndex - Protocol::kLoopKeyCount);
+}
+
+QString ledState(bool on)
+{
+    return on ? QStringLiteral("LED on") : QStringLiteral("LED off");
+}
 
 QString fromDeviceText(const char* text)
 {
@@ -32,6 +56,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     setWindowFlags(Qt::CustomizeWindowHint);
     setWindowFlags(Qt::FramelessWindowHint);
     setWindowFlags(windowFlags() | Qt::MSWindowsFixedSizeDialogHint);
+    // The hint alone leaves the status bar's grip working, and the panel has
+    // no frame to put a shrunk window right again.
+    ui->statusBar->setSizeGripEnabled(false);
+    setFixedSize(size());
 
     iconLoopOn = QIcon(Artwork::kSwitchOnRed);
     iconSwitchOn = QIcon(Artwork::kSwitchOn);
@@ -42,30 +70,62 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
                   ui->pushButton9, ui->pushButton10,  ui->pushButtonSW1, ui->pushButtonSW2,
                   ui->pushButtonMenu, ui->pushButtonTap};
 
+    describeForAccessibility();
     ui->labelVersion->setText(QStringLiteral("Editor version: 1.0.2"));
     displayBank("S", 0);
     displayNumber("B");
     displayName("Fernwick Zandorium");
 
+    ReadableStyle::applyTo(this);
     g_mainWindow = this;
 }
 
 MainWindow::~MainWindow() = default;
 
+Qt::Key MainWindow::shortcutOf(int keyIndex)
+{
+    return kShortcuts.at(keyIndex);
+}
+
+void MainWindow::describeForAccessibility()
+{
+    for (int i = 0; i < Protocol::kKeyCount; ++i) {
+        const QString name = keyName(i);
+        keyButtons[i]->setAccessibleName(name + QStringLiteral(" key"));
+        keyButtons[i]->setAccessibleDescription(ledState(false));
+        keyButtons[i]->setToolTip(
+            QStringLiteral("%1 (computer key %2)").arg(name, QKeySequence(kShortcuts[i]).toString()));
+    }
+    ui->pushButton->setAccessibleName(QStringLiteral("Exit"));
+    ui->label->setAccessibleName(QStringLiteral("Drag bar"));
+    ui->labelImmagineSfondo->setAccessibleName(QStringLiteral("Front panel"));
+    ui->labelAmpA->setAccessibleName(QStringLiteral("Amplifier A LED"));
+    ui->labelAmpA->setAccessibleDescription(ledState(true));
+    ui->labelAmpB->setAccessibleName(QStringLiteral("Amplifier B LED"));
+    ui->labelAmpB->setAccessibleDescription(ledState(false));
+    ui->labelBank->setAccessibleName(QStringLiteral("Bank display"));
+    ui->labelNumber->setAccessibleName(QStringLiteral("Number display"));
+    ui->labelName->setAccessibleName(QStringLiteral("Memory name display"));
+    ui->labelConnection->setAccessibleName(QStringLiteral("Connection state"));
+}
+
 void MainWindow::displayBank(const char* text, int highlighted)
 {
     ui->labelBank->setStyleSheet(highlighted ? DisplayStyle::kLight : DisplayStyle::kDark);
     ui->labelBank->setText(fromDeviceText(text));
+    ui->labelBank->setAccessibleDescription(ui->labelBank->text());
 }
 
 void MainWindow::displayNumber(const char* text)
 {
     ui->labelNumber->setText(fromDeviceText(text));
+    ui->labelNumber->setAccessibleDescription(ui->labelNumber->text());
 }
 
 void MainWindow::displayName(const char* text)
 {
     ui->labelName->setText(fromDeviceText(text));
+    ui->labelName->setAccessibleDescription(ui->labelName->text());
 }
 
 void MainWindow::showDeviceLost(const QString& portName)
@@ -97,13 +157,14 @@ void MainWindow::setLed(int index, bool on)
 {
     if (index < 0)
         return;
-    if (index < Protocol::kLoopKeyCount)
-        keyButtons[index]->setIcon(on ? iconLoopOn : iconOff);
-    else if (index < Protocol::kKeyCount)
-        keyButtons[index]->setIcon(on ? iconSwitchOn : iconOff);
-    else
-        (index == Protocol::kLedAmpB ? ui->labelAmpB : ui->labelAmpA)
-            ->setPixmap(QPixmap(on ? Artwork::kLedOn : Artwork::kLedOff));
+    if (index < Protocol::kKeyCount) {
+        keyButtons[index]->setIcon(on ? (index < Protocol::kLoopKeyCount ? iconLoopOn : iconSwitchOn) : iconOff);
+        keyButtons[index]->setAccessibleDescription(ledState(on));
+        return;
+    }
+    QLabel* const amp = index == Protocol::kLedAmpB ? ui->labelAmpB : ui->labelAmpA;
+    amp->setPixmap(QPixmap(on ? Artwork::kLedOn : Artwork::kLedOff));
+    amp->setAccessibleDescription(ledState(on));
 }
 
 void MainWindow::ledOn(int index)
@@ -128,19 +189,73 @@ void MainWindow::allLoopLedsOff()
         ledOff(i);
 }
 
+int MainWindow::keyIndexOf(const QKeyEvent* event) const
+{
+    const auto found = std::find(kShortcuts.cbegin(), kShortcuts.cend(), event->key());
+    return found == kShortcuts.cend() ? -1 : static_cast<int>(found - kShortcuts.cbegin());
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Ctrl+S and the like are not a key of the panel; the keypad's digits are.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const int index = plain ? keyIndexOf(event) : -1;
+    if (index < 0) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    // Keys disabled during a backup or restore; a key the mouse holds is
+    // already pressed.
+    QPushButton* const key = keyButtons[index];
+    if (event->isAutoRepeat() || heldFromKeyboard[index] || !key->isEnabled() || key->isDown())
+        return;
+    heldFromKeyboard[index] = true;
+    key->setDown(true);
+    CommandSender::sendKeyPress(index);
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    const int index = keyIndexOf(event);
+    if (index < 0) {
+        QMainWindow::keyReleaseEvent(event);
+        return;
+    }
+    if (!event->isAutoRepeat())
+        releaseKeyboardKey(index);
+}
+
+void MainWindow::releaseKeyboardKey(int keyIndex)
+{
+    if (!heldFromKeyboard[keyIndex])
+        return;
+    heldFromKeyboard[keyIndex] = false;
+    keyButtons[keyIndex]->setDown(false);
+    CommandSender::sendKeyRelease(keyIndex);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        for (int i = 0; i < Protocol::kKeyCount; ++i)
+            releaseKeyboardKey(i);
+    }
+    QMainWindow::changeEvent(event);
+}
+
 void MainWindow::mousePressEvent(QMouseEvent* event)
 {
-    DragBar::grab(pressOffset, event->pos(), ui->label, true);
+    dragBar.press(event, ui->label);
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent* event)
 {
-    DragBar::grab(pressOffset, event->pos(), ui->label, false);
+    dragBar.release(event, ui->label);
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    DragBar::drag(this, pressOffset, event);
+    dragBar.move(event);
 }
 
 void MainWindow::on_pushButton_clicked()

@@ -3,12 +3,13 @@
 // keys, and the LEDs and displays the device reports back. GUI thread only.
 
 #include "protocol/protocol.h"
+#include "ui/dragbar.h"
 
 #include <QIcon>
 #include <QMainWindow>
-#include <QPoint>
 
 #include <array>
+#include <bitset>
 #include <memory>
 
 class QPushButton;
@@ -47,7 +48,16 @@ public:
     Q_INVOKABLE void allLoopLedsOn();
     Q_INVOKABLE void allLoopLedsOff();
 
+    // The computer key that plays the panel key of this index.
+    static Qt::Key shortcutOf(int keyIndex);
+
 protected:
+    // The panel's keys from the computer keyboard: held as long as the
+    // computer key is, auto-repeat ignored.
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    // A key held when the panel loses the keyboard would never be released.
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -85,11 +95,15 @@ private slots:
 
 private:
     void setLed(int index, bool on);
+    void describeForAccessibility();
+    int keyIndexOf(const QKeyEvent* event) const;
+    void releaseKeyboardKey(int keyIndex);
 
     std::unique_ptr<Ui::MainWindow> ui;
     QIcon iconLoopOn;
     QIcon iconSwitchOn;
     QIcon iconOff;
     std::array<QPushButton*, Protocol::kKeyCount> keyButtons{};
-    QPoint pressOffset;
+    std::bitset<Protocol::kKeyCount> heldFromKeyboard;
+    DragBar dragBar{this};
 };

@@ -67,15 +67,21 @@ MemorySelect::MemorySelect(int mode, QWidget* parent) : QDialog(parent), ui(new 
                                           QPoint(kFirstChoiceX + kChoicePitch * column,
                                                  upper ? kUpperBankRowY : kLowerBankRowY),
                                           upper ? DisplayStyle::kDark : DisplayStyle::kLight);
+        bankLabels[bank]->setAccessibleName(
+            (upper ? QStringLiteral("Bank %1") : QStringLiteral("Bank %1, light row")).arg(bankLabels[bank]->text()));
     }
     // The digits are centred on the final width.
-    resize(kDialogWidth, kDialogHeight);
+    setFixedSize(kDialogWidth, kDialogHeight);
     const int firstNumberX = (width() - 1 - kNumberRowSpan) / 2;
     for (int number = 0; number < Protocol::kNumbersPerBank; ++number) {
         numberLabels[number] = addChoiceLabel(QString::number(number + 1),
                                               QPoint(firstNumberX + kChoicePitch * number, kNumberRowY),
                                               DisplayStyle::kDark);
+        numberLabels[number]->setAccessibleName(QStringLiteral("Number %1").arg(number + 1));
     }
+    ui->labelBackBank->setAccessibleName(QStringLiteral("Marked bank"));
+    ui->labelBackNumber->setAccessibleName(QStringLiteral("Marked number"));
+    ui->labelDone->setAccessibleName(QStringLiteral("Done"));
 
     ui->labelBackBank->hide();
     ui->labelBackNumber->hide();
@@ -107,7 +113,6 @@ MemorySelect::MemorySelect(int mode, QWidget* parent) : QDialog(parent), ui(new 
     ui->labelWindowTitle->setText(titleFor(mode));
     mode_ = mode;
 
-    timerId = startTimer(kTickMs, Qt::CoarseTimer);
     doneCountdown = -1;
     ui->labelDone->hide();
 }
@@ -155,6 +160,7 @@ void MemorySelect::setMode(int mode)
 void MemorySelect::markBank(int bank)
 {
     placeMark(ui->labelBackBank, bankLabels[bank]);
+    ui->labelBackBank->setAccessibleDescription(bankLabels[bank]->accessibleName());
     selectedBank_ = bank;
     if (bank == confirmedBank) {
         blink = 0;
@@ -167,6 +173,7 @@ void MemorySelect::markBank(int bank)
 void MemorySelect::markNumber(int number)
 {
     placeMark(ui->labelBackNumber, numberLabels[number]);
+    ui->labelBackNumber->setAccessibleDescription(numberLabels[number]->accessibleName());
     selectedNumber_ = number;
 }
 
@@ -292,11 +299,26 @@ void MemorySelect::keyPressEvent(QKeyEvent* /*event*/)
 void MemorySelect::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // Ticks only while shown: the dialog is kept hidden between uses, and a
+    // hidden blink would wake the program twice a second for nothing.
+    if (timerId == 0)
+        timerId = startTimer(kTickMs, Qt::CoarseTimer);
     // The editor shows the dialog's choice while it is open.
     if (!g_miniCore)
         return;
     g_miniCore->openSlotSetBank(selectedBank_, MiniCore::kFromEditor);
     g_miniCore->openSlotSetNumber(selectedNumber_, MiniCore::kFromEditor);
+}
+
+void MemorySelect::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    if (timerId != 0)
+        killTimer(timerId);
+    timerId = 0;
+    // The completion picture belongs to the write just made.
+    ui->labelDone->hide();
+    doneCountdown = -1;
 }
 
 void MemorySelect::on_pushButtonOK_clicked()

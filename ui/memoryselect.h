@@ -56,6 +56,7 @@ protected:
     // dialog.
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private slots:
     void on_pushButtonCancel_clicked();

@@ -19,6 +19,7 @@ midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midi
     setWindowFlags(Qt::MSWindowsFixedSizeDialogHint);
     setWindowFlags(Qt::CustomizeWindowHint);
     setWindowFlags(windowFlags() | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(size());
     setModal(true);
 
     itemChosen = -1;
@@ -26,6 +27,7 @@ midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midi
     ui->pushButtonOk->setEnabled(false);
 
     g_midiConnection.refreshInputPorts();
+    ui->listWidget->setAccessibleName(QStringLiteral("MIDI input ports"));
     ui->listWidget->addItems(g_midiConnection.portNames);
     // Return confirms, whether the entry was clicked, typed or remembered.
     ui->pushButtonOk->setDefault(true);
