@@ -19,6 +19,10 @@ endforeach()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zandorium-uploader)
+# Where Debian looks for a package's licence.
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/resources/package/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME})
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Zandorium Uploader developers <uploader@zandorium.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor and remote front panel for the Zandorium loop switcher")

@@ -5,7 +5,8 @@
 #     and this system satisfies them all (apt's simulation installs nothing else).
 #  3. Unpacked into a scratch root, it holds both programs, a desktop entry and
 #     an AppStream file that their validators accept, and the icon at every
-#     hicolor size, each picture of its size.
+#     hicolor size, each picture of its size; it and the AppStream file name
+#     the licence.
 #  4. The command of the desktop entry starts the installed editor, whose port
 #     dialog lists the installed simulator's port: chosen, the unit receives
 #     the start-up request and its state comes back. Exit ends with status 0.
@@ -59,6 +60,9 @@ appstreamcli validate --no-net "$metainfo" >"$work/appstream.out" 2>&1 || fail "
 grep -q -F "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$metainfo" \
     || fail "the AppStream file does not launch the desktop entry"
 grep -q -x "Icon=$APP_ID" "$entry" || fail "the desktop entry names another icon"
+grep -q -F "<project_license>GPL-3.0-or-later</project_license>" "$metainfo" || fail "the AppStream file names another licence"
+grep -q -x "License: GPL-3.0-or-later" "$root/usr/share/doc/zandorium-uploader/copyright" \
+    || fail "the package's copyright file does not name the licence"
 for size in "${ICON_SIZES[@]}"; do
     icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png
     [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${size}x${size}" ] || fail "no ${size}x${size} icon"
