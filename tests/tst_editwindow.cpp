@@ -1,11 +1,13 @@
 // The editor dialog on the real form with the real hub: what each user action
 // sends, byte for byte; that reported values are shown and never sent back;
 // the bank and number labels; keys, the close control, dragging, the
-// completion picture, the message dialog, and a layout that cuts no text.
+// completion picture, the message dialog, a layout that cuts no text, what
+// stays readable on black, and what a screen reader is told.
 
 #include "app/globals.h"
 #include "core/minicore.h"
 #include "resources/artwork.h"
+#include "support/accessibility.h"
 #include "support/hubharness.h"
 #include "support/tracecapture.h"
 #include "ui/dialogtextok.h"
@@ -13,6 +15,7 @@
 #include "ui/mainwindow.h"
 #include "ui_editwindow.h"
 
+#include <QAbstractItemView>
 #include <QPointer>
 #include <QtTest>
 
@@ -35,6 +38,20 @@ void typeAndSet(QPlainTextEdit* box, QPushButton* set, const QString& text)
 {
     box->setPlainText(text);
     click(set);
+}
+
+// Typed, then confirmed with a key instead of the Set button.
+void typeAndConfirm(QPlainTextEdit* box, const QString& text, Qt::Key confirm)
+{
+    box->setPlainText(text);
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClick(box, confirm, confirm == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QCOMPARE(box->toPlainText(), text);
+}
+
+QColor pixelAt(QWidget* widget, const QPoint& position)
+{
+    return widget->grab().toImage().pixelColor(position * widget->devicePixelRatioF());
 }
 
 // A drag as the slider sees it: held, moved, let go.
@@ -75,8 +92,10 @@ private slots:
     void heldSliderIsNotPulledBack();
     void bankAndNumberLabels_data();
     void bankAndNumberLabels();
-    void escapeIgnoredCloseControlEnds();
+    void keysNeverCloseCloseControlDoes();
     void dragOnlyByTheTopStrip();
+    void readableOnBlack();
+    void screenReaderNamesEverything();
     void doneShownForTwoSeconds();
     void messageReplacesTheOpenOne();
     void longMessageIsNotCut();
@@ -132,6 +151,12 @@ void EditWindowTest::userActionsSend_data()
     QTest::newRow("empty device name") << QStringList() << Action([](const Ui::EditWindow& f) {
         typeAndSet(f.plainTextEditDeviceName, f.pushButtonSetNomeDevice, "");
     }) << QStringList{"25 00"};
+    QTest::newRow("Return in the name box sets the name") << QStringList() << Action([](const Ui::EditWindow& f) {
+        typeAndConfirm(f.plainTextEditNome, "Lead", Qt::Key_Return);
+    }) << QStringList{"0A 04 4C 65 61 64"};
+    QTest::newRow("Enter in the device name box sets it") << QStringList() << Action([](const Ui::EditWindow& f) {
+        typeAndConfirm(f.plainTextEditDeviceName, "Rig", Qt::Key_Enter);
+    }) << QStringList{"25 03 52 69 67"};
 
     QTest::newRow("pedals channel 5, Off, 5, 4") << QStringList() << Action([](const Ui::EditWindow& f) {
         for (const int index : {5, 0, 5, 4})
@@ -312,14 +337,18 @@ void EditWindowTest::bankAndNumberLabels()
     QCOMPARE(harness->mainWindow().findChild<QLabel*>("labelNumber")->text(), numberText);
 }
 
-void EditWindowTest::escapeIgnoredCloseControlEnds()
+void EditWindowTest::keysNeverCloseCloseControlDoes()
 {
     EditWindow& editor = harness->editWindow();
-    bool openAfterEscape = false;
+    bool openAfterKeys = false;
     QTimer::singleShot(50, this, [&] {
+        // The first keys a user types land wherever the focus starts.
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return})
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &editor, key);
         QTest::keyClick(&editor, Qt::Key_Escape);
         QTest::keyClick(form().plainTextEditNome, Qt::Key_Escape);
-        openAfterEscape = editor.isVisible();
+        openAfterKeys = editor.isVisible();
         QTest::mouseClick(form().pushButtonClose, Qt::LeftButton);
     });
     QTimer::singleShot(5000, &editor, &QDialog::reject);
@@ -327,7 +356,7 @@ void EditWindowTest::escapeIgnoredCloseControlEnds()
     clock.start();
     emit harness->hub().openSignalEditWindow(1);
     QVERIFY(clock.elapsed() < 4000);
-    QVERIFY(openAfterEscape);
+    QVERIFY(openAfterKeys);
     QVERIFY(!editor.isVisible());
     QVERIFY(trace->sentFrames().isEmpty());
 }
@@ -339,6 +368,18 @@ void EditWindowTest::dragOnlyByTheTopStrip()
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     const QPoint start = editor.pos();
+    // A slider pressed on its groove passes the moves that follow on to the
+    // window, which saw no press.
+    QSlider* const slider = form().sliderPedal1Val;
+    const QPoint onGroove(slider->width() / 2, 4);
+    QTest::mousePress(slider, Qt::LeftButton, {}, onGroove);
+    QMouseEvent alongGroove(QEvent::MouseMove, QPointF(onGroove + QPoint(0, 30)),
+                            slider->mapToGlobal(onGroove + QPoint(0, 30)), Qt::NoButton, Qt::LeftButton,
+                            Qt::NoModifier);
+    QApplication::sendEvent(slider, &alongGroove);
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, onGroove);
+    QCOMPARE(editor.pos(), start);
+
     QMouseEvent below(QEvent::MouseButtonPress, QPointF(300, 25), editor.mapToGlobal(QPoint(300, 25)), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&editor, &below);
@@ -356,6 +397,48 @@ void EditWindowTest::dragOnlyByTheTopStrip()
                      Qt::NoModifier);
     QCoreApplication::sendEvent(&editor, &move);
     QCOMPARE(editor.pos(), target);
+}
+
+// The style sheets paint white on black; what they do not cover must not
+// vanish into the black.
+void EditWindowTest::readableOnBlack()
+{
+    EditWindow& editor = harness->editWindow();
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+
+    QComboBox* const combo = form().comboBoxTAPMIDIch;
+    combo->showPopup();
+    QAbstractItemView* const list = combo->view();
+    QTRY_VERIFY(list->isVisible());
+    list->setCurrentIndex(list->model()->index(3, 0));
+    const QPoint inRow(2, 2);
+    const QColor current = pixelAt(list->viewport(), list->visualRect(list->currentIndex()).topLeft() + inRow);
+    const QColor other = pixelAt(list->viewport(), list->visualRect(list->model()->index(8, 0)).topLeft() + inRow);
+    combo->hidePopup();
+    QVERIFY2(current != other, "the list's current entry looks like the others");
+
+    editor.showPleaseWait(QStringLiteral("Backup un progress ..."));
+    QProgressBar* const bar = form().progressBarPleaseWait;
+    const QColor track = pixelAt(bar, QPoint(4, bar->height() / 2));
+    const QColor around = pixelAt(form().groupBoxPleaseWait, bar->geometry().topLeft() - QPoint(3, 3));
+    QVERIFY2(track != around, "the progress track is invisible");
+    const QImage disabled = form().pushButtonBackup->grab().toImage();
+    editor.endPleaseWait();
+    QVERIFY2(form().pushButtonBackup->grab().toImage() != disabled, "a disabled Backup looks enabled");
+}
+
+void EditWindowTest::screenReaderNamesEverything()
+{
+    QCOMPARE(unnamedWidgets(&harness->editWindow()), QStringList());
+    const DialogTextOk message(QStringLiteral("Nothing to say."));
+    QCOMPARE(unnamedWidgets(&message), QStringList());
+    // The effect buttons say whether the effect is on.
+    QPushButton* const loop2 = form().pushButton2;
+    const QString before = accessibleText(loop2, QAccessible::Description);
+    harness->hub().effectStatus[1] = 1;
+    harness->editWindow().showEffectStatus();
+    QVERIFY(accessibleText(loop2, QAccessible::Description) != before);
 }
 
 void EditWindowTest::doneShownForTwoSeconds()
@@ -413,6 +496,8 @@ void EditWindowTest::longMessageIsNotCut()
 // neighbours overlap, except the pairs that share a place on purpose.
 void EditWindowTest::nothingCutOrOverlapping()
 {
+    // The longer of the two operation texts.
+    harness->editWindow().showPleaseWait(QStringLiteral("Restore un progress ..."));
     // The form's own widgets, not the parts Qt builds inside combo and spin boxes.
     QList<QWidget*> widgets;
     for (QWidget* const widget : harness->editWindow().findChildren<QWidget*>()) {

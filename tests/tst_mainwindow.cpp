@@ -1,12 +1,15 @@
 // The front panel on the real window: key frames at press and at release,
-// LEDs, displays, dragging by the top bar, and Exit.
+// from the mouse and from the computer keyboard, LEDs, displays, what a
+// screen reader is told, dragging by the top bar, and Exit.
 
 #include "resources/artwork.h"
+#include "support/accessibility.h"
 #include "support/tracecapture.h"
 #include "ui/mainwindow.h"
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -24,6 +27,14 @@ QImage resourceIconImage(const char* path)
 QImage labelImage(const QLabel* label)
 {
     return label->pixmap(Qt::ReturnByValue).toImage();
+}
+
+// X times a repeat's release and press alike; a new press comes later.
+void sendKey(QWidget* window, QEvent::Type type, Qt::Key key, bool autoRepeat = false, ulong time = 0)
+{
+    QKeyEvent event(type, key, Qt::NoModifier, QKeySequence(key).toString(), autoRepeat);
+    event.setTimestamp(time);
+    QApplication::sendEvent(window, &event);
 }
 
 void sendMouse(QWidget* window, QEvent::Type type, const QPoint& local, Qt::MouseButtons held)
@@ -44,6 +55,10 @@ private slots:
     void startState();
     void keyFrames_data();
     void keyFrames();
+    void otherKeysSendNothing();
+    void keyboardKeyReleasedWhenThePanelLosesTheKeyboard();
+    void screenReaderNamesEverything();
+    void tipReadable();
     void leds_data();
     void leds();
     void allLoopLeds();
@@ -93,12 +108,13 @@ void MainWindowTest::keyFrames_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("key");
+    QTest::addColumn<int>("computerKey");
     for (int i = 1; i <= 10; ++i)
-        QTest::addRow("loop %d", i) << QStringLiteral("pushButton%1").arg(i) << i - 1;
-    QTest::newRow("SW1") << "pushButtonSW1" << 10;
-    QTest::newRow("SW2") << "pushButtonSW2" << 11;
-    QTest::newRow("Menu") << "pushButtonMenu" << 12;
-    QTest::newRow("Tap") << "pushButtonTap" << 13;
+        QTest::addRow("loop %d", i) << QStringLiteral("pushButton%1").arg(i) << i - 1 << Qt::Key_0 + i % 10;
+    QTest::newRow("SW1") << "pushButtonSW1" << 10 << int(Qt::Key_S);
+    QTest::newRow("SW2") << "pushButtonSW2" << 11 << int(Qt::Key_X);
+    QTest::newRow("Menu") << "pushButtonMenu" << 12 << int(Qt::Key_M);
+    QTest::newRow("Tap") << "pushButtonTap" << 13 << int(Qt::Key_T);
 }
 
 void MainWindowTest::keyFrames()
@@ -119,6 +135,110 @@ void MainWindowTest::keyFrames()
     QCOMPARE(trace.sentFrames(), (QList<QByteArray>{press, release}));
     // The LED changes only when the device reports it.
     QCOMPARE(iconImage(keyButton), iconBefore);
+
+    // The computer key: held, repeated by the keyboard, let go.
+    QFETCH(int, computerKey);
+    const auto shortcut = static_cast<Qt::Key>(computerKey);
+    QVERIFY(keyButton->toolTip().endsWith(QStringLiteral("key %1)").arg(QKeySequence(shortcut).toString())));
+    sendKey(window.get(), QEvent::KeyPress, shortcut, false, 100);
+    QVERIFY(keyButton->isDown());
+    sendKey(window.get(), QEvent::KeyRelease, shortcut, true, 600);
+    sendKey(window.get(), QEvent::KeyPress, shortcut, true, 600);
+    // A repeat that Qt did not flag, its press late as on a busy machine.
+    sendKey(window.get(), QEvent::KeyRelease, shortcut, false, 640);
+    QTest::qWait(20);
+    sendKey(window.get(), QEvent::KeyPress, shortcut, false, 640);
+    QTest::qWait(100);
+    QCOMPARE(trace.sentFrames(), (QList<QByteArray>{press, release, press}));
+    // Let go, and pressed again at once: both reach the device.
+    sendKey(window.get(), QEvent::KeyRelease, shortcut, false, 700);
+    sendKey(window.get(), QEvent::KeyPress, shortcut, false, 710);
+    QCOMPARE(trace.sentFrames(), (QList<QByteArray>{press, release, press, release, press}));
+    sendKey(window.get(), QEvent::KeyRelease, shortcut, false, 800);
+    QTRY_COMPARE(trace.sentFrames(), (QList<QByteArray>{press, release, press, release, press, release}));
+    QVERIFY(!keyButton->isDown());
+}
+
+void MainWindowTest::otherKeysSendNothing()
+{
+    // Nothing on the panel takes the keyboard, so Space cannot press Exit.
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QSignalSpy exitClicked(child<QPushButton>("pushButton"), &QPushButton::clicked);
+    TraceCapture trace;
+    QWidget* const target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
+    for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_A})
+        QTest::keyClick(target, key);
+    QTest::keyClick(target, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(exitClicked.count(), 0);
+    QVERIFY(trace.sentFrames().isEmpty());
+    // Keys are not played while a backup or restore holds them.
+    window->setKeysEnabled(false);
+    sendKey(window.get(), QEvent::KeyPress, Qt::Key_1);
+    sendKey(window.get(), QEvent::KeyRelease, Qt::Key_1);
+    QVERIFY(trace.sentFrames().isEmpty());
+}
+
+void MainWindowTest::keyboardKeyReleasedWhenThePanelLosesTheKeyboard()
+{
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    TraceCapture trace;
+    sendKey(window.get(), QEvent::KeyPress, Qt::Key_T, false, 100);
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QCOMPARE(trace.sentFrames(), (QList<QByteArray>{hexBytes("F0 7E 10 07 02 01 0D F7"),
+                                                     hexBytes("F0 7E 10 07 02 00 0D F7")}));
+    // Its release, arriving elsewhere or late, sends nothing more.
+    sendKey(window.get(), QEvent::KeyRelease, Qt::Key_T, false, 300);
+    QTest::qWait(100);
+    QCOMPARE(trace.sentFrames().size(), 2);
+}
+
+void MainWindowTest::screenReaderNamesEverything()
+{
+    QCOMPARE(unnamedWidgets(window.get()), QStringList());
+    // LEDs and displays say what they show.
+    auto* const loop4 = child<QPushButton>("pushButton4");
+    auto* const ampB = child<QLabel>("labelAmpB");
+    window->ledOn(3);
+    window->ledOn(Protocol::kLedAmpB);
+    const QString loopLit = accessibleText(loop4, QAccessible::Description);
+    const QString ampLit = accessibleText(ampB, QAccessible::Description);
+    window->ledOff(3);
+    window->ledOff(Protocol::kLedAmpB);
+    QVERIFY(accessibleText(loop4, QAccessible::Description) != loopLit);
+    QVERIFY(accessibleText(ampB, QAccessible::Description) != ampLit);
+    window->displayBank("Q", 1);
+    window->displayName("Crunch");
+    QVERIFY(accessibleText(child<QLabel>("labelBank"), QAccessible::Description).contains('Q'));
+    QVERIFY(accessibleText(child<QLabel>("labelName"), QAccessible::Description).contains("Crunch"));
+}
+
+// On X the Exit tip was painted black on the panel's black.
+void MainWindowTest::tipReadable()
+{
+    auto* const exitButton = child<QPushButton>("pushButton");
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), exitButton->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(exitButton, &help);
+    QWidget* tip = nullptr;
+    QTRY_VERIFY((tip = [] {
+        for (QWidget* const widget : QApplication::topLevelWidgets())
+            if (widget->inherits("QTipLabel") && widget->isVisible())
+                return widget;
+        return static_cast<QWidget*>(nullptr);
+    }()));
+    const QImage image = tip->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int darkest = 255;
+    int lightest = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const int lightness = QColor(image.pixel(x, y)).lightness();
+            darkest = std::min(darkest, lightness);
+            lightest = std::max(lightest, lightness);
+        }
+    }
+    QVERIFY2(lightest - darkest > 128, qPrintable(QStringLiteral("%1 to %2").arg(darkest).arg(lightest)));
 }
 
 void MainWindowTest::leds_data()
@@ -196,22 +316,27 @@ void MainWindowTest::displays()
 void MainWindowTest::drag_data()
 {
     QTest::addColumn<int>("pressY");
+    QTest::addColumn<bool>("pressSeen");
     QTest::addColumn<bool>("moves");
-    QTest::newRow("top row") << 0 << true;
-    QTest::newRow("last bar row") << 19 << true;
-    QTest::newRow("just below the bar") << 20 << false;
-    QTest::newRow("panel") << 300 << false;
+    QTest::newRow("top row") << 0 << true << true;
+    QTest::newRow("last bar row") << 19 << true << true;
+    QTest::newRow("just below the bar") << 20 << true << false;
+    QTest::newRow("panel") << 300 << true << false;
+    // A child took the press but passed its moves on.
+    QTest::newRow("press taken by a child") << 300 << false << false;
 }
 
 void MainWindowTest::drag()
 {
     QFETCH(int, pressY);
+    QFETCH(bool, pressSeen);
     QFETCH(bool, moves);
     auto* const bar = child<QLabel>("label");
     const QPoint start = window->pos();
     const QPoint pressAt(600, pressY);
 
-    sendMouse(window.get(), QEvent::MouseButtonPress, pressAt, Qt::LeftButton);
+    if (pressSeen)
+        sendMouse(window.get(), QEvent::MouseButtonPress, pressAt, Qt::LeftButton);
     QCOMPARE(bar->cursor().shape(), moves ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
     sendMouse(window.get(), QEvent::MouseMove, pressAt + QPoint(40, 25), Qt::LeftButton);
     QCOMPARE(window->pos(), moves ? start + QPoint(40, 25) : start);

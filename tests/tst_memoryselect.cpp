@@ -4,6 +4,7 @@
 
 #include "app/globals.h"
 #include "core/minicore.h"
+#include "support/accessibility.h"
 #include "support/hubharness.h"
 #include "support/tracecapture.h"
 #include "ui/editwindow.h"
@@ -251,6 +252,10 @@ void MemorySelectTest::openingState()
     QCOMPARE(form().labelNumber->text(), editorNumber);
     QCOMPARE(flashes(label("labelBackNumber")), flashing);
     QCOMPARE(trace->sentFrames(), QList<QByteArray>());
+    // A screen reader names every letter and digit, and what is marked.
+    QCOMPARE(unnamedWidgets(g_memorySelect), QStringList());
+    QVERIFY(accessibleText(label("labelBackBank"), QAccessible::Description)
+                .startsWith(QStringLiteral("Bank %1").arg(QLatin1Char(Protocol::bankLetter(bank)))));
 }
 
 void MemorySelectTest::blinkFollowsTheConfirmedBank_data()

@@ -7,6 +7,7 @@
 #include "midi/midiconnection.h"
 #include "midi/portmatching.h"
 #include "midi/rememberedport.h"
+#include "support/accessibility.h"
 #include "support/midipeer.h"
 #include "ui/dialogtextok.h"
 #include "ui/midiselection.h"
@@ -97,6 +98,7 @@ void MidiSelectionTest::listsInputPorts()
     };
     QCOMPARE(shown(), g_midiConnection.portNames);
     QCOMPARE(list()->findItems(kPeerName, Qt::MatchStartsWith).size(), 1);
+    QCOMPARE(unnamedWidgets(dialog.get()), QStringList());
     clickPeerEntry();
     const QString chosen = list()->currentItem()->text();
 

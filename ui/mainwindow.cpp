@@ -6,24 +6,16 @@
 #include "protocol/protocol.h"
 #include "resources/artwork.h"
 #include "ui/displaystyle.h"
+#include "ui/panelkeyboard.h"
 #include "ui/readablestyle.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMouseEvent>
 
-#include <algorithm>
-
 namespace {
-
-// In key-index order. Digits play the loops as numbered on the panel; S sits
-// above X as SW1 sits above SW2.
-constexpr std::array<Qt::Key, Protocol::kKeyCount> kShortcuts = {
-    Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_6, Qt::Key_7,
-    Qt::Key_8, Qt::Key_9, Qt::Key_0, Qt::Key_S, Qt::Key_X, Qt::Key_M, Qt::Key_T};
 
 QString keyName(int keyIndex)
 {
@@ -45,7 +37,14 @@ QString fromDeviceText(const char* text)
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent),
+      ui(new Ui::MainWindow),
+      // The key shows down while the computer key holds it. One that a backup
+      // or restore disabled, or that the mouse holds, is not pressed again.
+      keyboard([this](int key) { keyButtons[key]->setDown(true); CommandSender::sendKeyPress(key); },
+               [this](int key) { keyButtons[key]->setDown(false); CommandSender::sendKeyRelease(key); },
+               [this](int key) { return keyButtons[key]->isEnabled() && !keyButtons[key]->isDown(); })
 {
     Artwork::registerResources();
     ui->setupUi(this);
@@ -82,11 +81,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
 MainWindow::~MainWindow() = default;
 
-Qt::Key MainWindow::shortcutOf(int keyIndex)
-{
-    return kShortcuts.at(keyIndex);
-}
-
 void MainWindow::describeForAccessibility()
 {
     for (int i = 0; i < Protocol::kKeyCount; ++i) {
@@ -94,7 +88,7 @@ void MainWindow::describeForAccessibility()
         keyButtons[i]->setAccessibleName(name + QStringLiteral(" key"));
         keyButtons[i]->setAccessibleDescription(ledState(false));
         keyButtons[i]->setToolTip(
-            QStringLiteral("%1 (computer key %2)").arg(name, QKeySequence(kShortcuts[i]).toString()));
+            QStringLiteral("%1 (computer key %2)").arg(name, QKeySequence(PanelKeyboard::shortcutOf(i)).toString()));
     }
     ui->pushButton->setAccessibleName(QStringLiteral("Exit"));
     ui->label->setAccessibleName(QStringLiteral("Drag bar"));
@@ -189,57 +183,22 @@ void MainWindow::allLoopLedsOff()
         ledOff(i);
 }
 
-int MainWindow::keyIndexOf(const QKeyEvent* event) const
-{
-    const auto found = std::find(kShortcuts.cbegin(), kShortcuts.cend(), event->key());
-    return found == kShortcuts.cend() ? -1 : static_cast<int>(found - kShortcuts.cbegin());
-}
-
 void MainWindow::keyPressEvent(QKeyEvent* event)
 {
-    // Ctrl+S and the like are not a key of the panel; the keypad's digits are.
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    const int index = plain ? keyIndexOf(event) : -1;
-    if (index < 0) {
+    if (!keyboard.keyPressed(event))
         QMainWindow::keyPressEvent(event);
-        return;
-    }
-    // Keys disabled during a backup or restore; a key the mouse holds is
-    // already pressed.
-    QPushButton* const key = keyButtons[index];
-    if (event->isAutoRepeat() || heldFromKeyboard[index] || !key->isEnabled() || key->isDown())
-        return;
-    heldFromKeyboard[index] = true;
-    key->setDown(true);
-    CommandSender::sendKeyPress(index);
 }
 
 void MainWindow::keyReleaseEvent(QKeyEvent* event)
 {
-    const int index = keyIndexOf(event);
-    if (index < 0) {
+    if (!keyboard.keyReleased(event))
         QMainWindow::keyReleaseEvent(event);
-        return;
-    }
-    if (!event->isAutoRepeat())
-        releaseKeyboardKey(index);
-}
-
-void MainWindow::releaseKeyboardKey(int keyIndex)
-{
-    if (!heldFromKeyboard[keyIndex])
-        return;
-    heldFromKeyboard[keyIndex] = false;
-    keyButtons[keyIndex]->setDown(false);
-    CommandSender::sendKeyRelease(keyIndex);
 }
 
 void MainWindow::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
-        for (int i = 0; i < Protocol::kKeyCount; ++i)
-            releaseKeyboardKey(i);
-    }
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        keyboard.releaseAll();
     QMainWindow::changeEvent(event);
 }
 

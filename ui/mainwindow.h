@@ -4,12 +4,12 @@
 
 #include "protocol/protocol.h"
 #include "ui/dragbar.h"
+#include "ui/panelkeyboard.h"
 
 #include <QIcon>
 #include <QMainWindow>
 
 #include <array>
-#include <bitset>
 #include <memory>
 
 class QPushButton;
@@ -47,9 +47,6 @@ public:
     Q_INVOKABLE void ledOff(int index);
     Q_INVOKABLE void allLoopLedsOn();
     Q_INVOKABLE void allLoopLedsOff();
-
-    // The computer key that plays the panel key of this index.
-    static Qt::Key shortcutOf(int keyIndex);
 
 protected:
     // The panel's keys from the computer keyboard: held as long as the
@@ -96,14 +93,12 @@ private slots:
 private:
     void setLed(int index, bool on);
     void describeForAccessibility();
-    int keyIndexOf(const QKeyEvent* event) const;
-    void releaseKeyboardKey(int keyIndex);
 
     std::unique_ptr<Ui::MainWindow> ui;
     QIcon iconLoopOn;
     QIcon iconSwitchOn;
     QIcon iconOff;
     std::array<QPushButton*, Protocol::kKeyCount> keyButtons{};
-    std::bitset<Protocol::kKeyCount> heldFromKeyboard;
+    PanelKeyboard keyboard;
     DragBar dragBar{this};
 };

@@ -6,7 +6,10 @@
 #     and brings the unit's whole state back into the trace.
 #  3. A front-panel key sends its press frame while held and its release
 #     frame at release; the unit's LED answer comes back as an "R " line.
-#  4. Exit ends with status 0.
+#  4. A computer key held past the keyboard's auto-repeat gives exactly one
+#     press and one release frame.
+#  5. Dragging the panel's bottom-right corner leaves its size as it was.
+#  6. Exit ends with status 0.
 # usage: editor_e2e.sh <zandorium-editor> <zandorium-sim> <work dir>
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -67,6 +70,32 @@ import -window "$panel" "$work/front-panel.png" 2>/dev/null || true
 xdotool mouseup 1
 wait_for 5 has_line "$work/sim.out" "<- $release" || fail "no release frame at the unit"
 has_line "$work/ok.out" "--> S $release" || fail "no release line in the trace"
+
+echo "== A computer key held: one press frame, one release frame"
+key_press=$(frame 01 03)
+key_release=$(frame 00 03)
+xset r on && xset r rate 200 30
+xdotool windowfocus --sync "$panel"
+xdotool keydown 4
+wait_for 5 has_line "$work/sim.out" "<- $key_press" || fail "no press frame for the held computer key"
+sleep 1.5  # several auto-repeats
+! has_line "$work/sim.out" "<- $key_release" || { grep -- "--> S" "$work/ok.out" | tail -5; fail "the key was released while held"; }
+xdotool keyup 4
+wait_for 5 has_line "$work/sim.out" "<- $key_release" || fail "no release frame for the computer key"
+sleep 0.5
+lines_equal "$work/sim.out" "<- $key_press" 1 || fail "auto-repeat sent more press frames"
+lines_equal "$work/sim.out" "<- $key_release" 1 || fail "auto-repeat sent more release frames"
+
+echo "== The panel keeps its size when its corner is dragged"
+size_before=$(xdotool getwindowgeometry "$panel" | awk '/Geometry/ { print $2 }')
+read -r corner_x corner_y < <(point 1262 580)
+xdotool mousemove --window "$panel" "$corner_x" "$corner_y" mousedown 1
+xdotool mousemove_relative --sync -- -160 -100
+xdotool mousemove_relative --sync -- -10 -10
+xdotool mouseup 1
+sleep 0.5
+size_after=$(xdotool getwindowgeometry "$panel" | awk '/Geometry/ { print $2 }')
+[ "$size_after" = "$size_before" ] || fail "the panel was resized from $size_before to $size_after"
 
 exit_front_panel "$panel" "$editor_pid"
 echo "PASS"
