@@ -8,7 +8,8 @@
 #   startup  process start to the port dialog, Ok to the start-up frame on
 #            the wire, resident memory with every window open
 #   idle     CPU of a connected editor left alone for a minute (device watch
-#            included), split into its GUI thread and the rest
+#            included), split into its GUI thread and the rest, and how often
+#            the GUI thread woke
 # usage: bench/measure.sh <build dir> [restore|backup|startup|idle]...
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,6 +30,8 @@ trap 'e2e_cleanup; kill $own_jack_pid; wait $own_jack_pid' EXIT
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# Times a thread gave up the processor to wait: each is followed by a wake-up.
+waits() { awk '/^voluntary_ctxt_switches/ { print $2 }' "/proc/$1/status"; }
 readonly TICKS=$(getconf CLK_TCK)
 
 # end_session: Exit, and everything the session started is ended.
@@ -118,18 +121,20 @@ measure_startup() {
 }
 
 measure_idle() {
-    local seconds=${IDLE_SECONDS:-60} c0 g0 c1 g1
+    local seconds=${IDLE_SECONDS:-60} c0 g0 w0 c1 g1 w1
     editor=$build/zandorium-editor
     start_session ZandoriumMeasure$$
     sleep 5
     c0=$(cpu_ticks "$editor_pid")
     g0=$(cpu_ticks "$editor_pid/task/$editor_pid")
+    w0=$(waits "$editor_pid/task/$editor_pid")
     sleep "$seconds"
     c1=$(cpu_ticks "$editor_pid")
     g1=$(cpu_ticks "$editor_pid/task/$editor_pid")
-    awk -v all=$((c1 - c0)) -v gui=$((g1 - g0)) -v ticks="$TICKS" -v s="$seconds" 'BEGIN {
-        printf "| %d s | %.2f s CPU: %.2f %% of one core | GUI thread %.2f %% | other threads (JACK clients) %.2f %% |\n",
-            s, all / ticks, 100 * all / ticks / s, 100 * gui / ticks / s, 100 * (all - gui) / ticks / s }'
+    w1=$(waits "$editor_pid/task/$editor_pid")
+    awk -v all=$((c1 - c0)) -v gui=$((g1 - g0)) -v wakes=$((w1 - w0)) -v ticks="$TICKS" -v s="$seconds" 'BEGIN {
+        printf "| %d s | %.2f s CPU: %.2f %% of one core | GUI thread %.2f %%, woken %d times (%.2f/s) | other threads (JACK clients) %.2f %% |\n",
+            s, all / ticks, 100 * all / ticks / s, 100 * gui / ticks / s, wakes, wakes / s, 100 * (all - gui) / ticks / s }'
     end_session
 }
 

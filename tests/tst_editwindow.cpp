@@ -423,9 +423,14 @@ void EditWindowTest::readableOnBlack()
     const QColor track = pixelAt(bar, QPoint(4, bar->height() / 2));
     const QColor around = pixelAt(form().groupBoxPleaseWait, bar->geometry().topLeft() - QPoint(3, 3));
     QVERIFY2(track != around, "the progress track is invisible");
-    const QImage disabled = form().pushButtonBackup->grab().toImage();
+    form().plainTextEditNome->setPlainText(QStringLiteral("Lead"));
+    const QList<QWidget*> controls{form().pushButtonBackup, form().spinBoxPcTx, form().plainTextEditNome};
+    QList<QImage> disabled;
+    for (QWidget* const control : controls)
+        disabled.append(control->grab().toImage());
     editor.endPleaseWait();
-    QVERIFY2(form().pushButtonBackup->grab().toImage() != disabled, "a disabled Backup looks enabled");
+    for (int i = 0; i < controls.size(); ++i)
+        QVERIFY2(controls[i]->grab().toImage() != disabled[i], qPrintable(controls[i]->objectName() + " looks enabled"));
 }
 
 void EditWindowTest::screenReaderNamesEverything()

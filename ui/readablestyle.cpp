@@ -1,7 +1,10 @@
 #include "ui/readablestyle.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QStyleFactory>
 #include <QStyleOption>
 #include <QToolTip>
@@ -14,6 +17,31 @@ const QColor kDisabledText(110, 110, 110);
 const QColor kTrack(55, 55, 55);
 const QColor kTrackRim(150, 150, 150);
 const QColor kSelection(0, 120, 215);
+
+// Spin boxes and text boxes draw their text themselves, in the style sheet's
+// colour whatever their state; while disabled they are shown faded.
+class FadeWhileDisabled : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::EnabledChange) {
+            auto* const widget = static_cast<QWidget*>(watched);
+            QGraphicsOpacityEffect* faded = nullptr;
+            if (!widget->isEnabled()) {
+                faded = new QGraphicsOpacityEffect;
+                faded->setOpacity(kDisabledOpacity);
+            }
+            widget->setGraphicsEffect(faded);  // takes it, and deletes the last one
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static constexpr qreal kDisabledOpacity = 0.45;
+};
 
 }  // namespace
 
@@ -80,8 +108,12 @@ void ReadableStyle::applyTo(QWidget* window)
 {
     auto* const style = new ReadableStyle;
     style->setParent(window);
-    for (QWidget* const widget : window->findChildren<QWidget*>())
+    auto* const fade = new FadeWhileDisabled(window);
+    for (QWidget* const widget : window->findChildren<QWidget*>()) {
         widget->setStyle(style);
+        if (qobject_cast<QAbstractSpinBox*>(widget) || qobject_cast<QPlainTextEdit*>(widget))
+            widget->installEventFilter(fade);
+    }
     QPalette tips = QToolTip::palette();
     tips.setColor(QPalette::ToolTipBase, kTrack);
     tips.setColor(QPalette::ToolTipText, Qt::white);

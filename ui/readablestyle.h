@@ -21,6 +21,7 @@ public:
     void drawItemText(QPainter* painter, const QRect& rect, int flags, const QPalette& palette, bool enabled,
                       const QString& text, QPalette::ColorRole textRole = QPalette::NoRole) const override;
 
-    // Gives every widget inside window this style, owned by window.
+    // Gives every widget inside window this style, owned by window, and fades
+    // its spin and text boxes while they are disabled.
     static void applyTo(QWidget* window);
 };
