@@ -40,7 +40,7 @@ void typeAndSet(QPlainTextEdit* box, QPushButton* set, const QString& text)
     click(set);
 }
 
-// Typed, then confirmed with a key instead of the Set button.
+// Typed, then a key that must not type into the box.
 void typeAndConfirm(QPlainTextEdit* box, const QString& text, Qt::Key confirm)
 {
     box->setPlainText(text);
@@ -157,6 +157,10 @@ void EditWindowTest::userActionsSend_data()
     QTest::newRow("Enter in the device name box sets it") << QStringList() << Action([](const Ui::EditWindow& f) {
         typeAndConfirm(f.plainTextEditDeviceName, "Rig", Qt::Key_Enter);
     }) << QStringList{"25 03 52 69 67"};
+    QTest::newRow("Tab leaves the device name box") << QStringList() << Action([](const Ui::EditWindow& f) {
+        typeAndConfirm(f.plainTextEditDeviceName, "Dev", Qt::Key_Tab);
+        click(f.pushButtonSetNomeDevice);
+    }) << QStringList{"25 03 44 65 76"};
 
     QTest::newRow("pedals channel 5, Off, 5, 4") << QStringList() << Action([](const Ui::EditWindow& f) {
         for (const int index : {5, 0, 5, 4})
@@ -396,6 +400,20 @@ void EditWindowTest::dragOnlyByTheTopStrip()
     QMouseEvent move(QEvent::MouseMove, QPointF(340, 49), target + QPoint(300, 19), Qt::NoButton, Qt::LeftButton,
                      Qt::NoModifier);
     QCoreApplication::sendEvent(&editor, &move);
+    QCOMPARE(editor.pos(), target);
+
+    // A dialog opens mid-drag and takes the release; later moves that a
+    // pressed groove passes on leave the window alone.
+    QWidget dialog;
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.close();
+    editor.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    QTest::mousePress(slider, Qt::LeftButton, {}, onGroove);
+    QApplication::sendEvent(slider, &alongGroove);
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, onGroove);
     QCOMPARE(editor.pos(), target);
 }
 

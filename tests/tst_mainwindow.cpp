@@ -29,11 +29,31 @@ QImage labelImage(const QLabel* label)
     return label->pixmap(Qt::ReturnByValue).toImage();
 }
 
-// X times a repeat's release and press alike; a new press comes later.
-void sendKey(QWidget* window, QEvent::Type type, Qt::Key key, bool autoRepeat = false, ulong time = 0)
+// A computer key's event as X gives it: the key as the modifiers make it,
+// the physical key's scan code, and the time, alike for a repeat's release
+// and press.
+struct KeyStep
 {
-    QKeyEvent event(type, key, Qt::NoModifier, QKeySequence(key).toString(), autoRepeat);
-    event.setTimestamp(time);
+    KeyStep(QEvent::Type type = QEvent::None, Qt::Key key = Qt::Key_unknown, Qt::KeyboardModifiers modifiers = {},
+            quint32 scanCode = 0, ulong time = 0, bool autoRepeat = false)
+        : type(type), key(key), modifiers(modifiers), scanCode(scanCode), time(time), autoRepeat(autoRepeat)
+    {
+    }
+
+    QEvent::Type type;  // None: a pause
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    quint32 scanCode;
+    ulong time;
+    bool autoRepeat;
+};
+const KeyStep wait;
+
+void sendKey(QWidget* window, const KeyStep& step)
+{
+    QKeyEvent event(step.type, step.key, step.modifiers, step.scanCode, 0, 0, QKeySequence(step.key).toString(),
+                    step.autoRepeat);
+    event.setTimestamp(step.time);
     QApplication::sendEvent(window, &event);
 }
 
@@ -45,6 +65,8 @@ void sendMouse(QWidget* window, QEvent::Type type, const QPoint& local, Qt::Mous
 
 }  // namespace
 
+Q_DECLARE_METATYPE(KeyStep)
+
 class MainWindowTest : public QObject
 {
     Q_OBJECT
@@ -55,8 +77,10 @@ private slots:
     void startState();
     void keyFrames_data();
     void keyFrames();
+    void keyboardSequences_data();
+    void keyboardSequences();
     void otherKeysSendNothing();
-    void keyboardKeyReleasedWhenThePanelLosesTheKeyboard();
+    void heldKeyReleasedWhenThePanelIsLeft();
     void screenReaderNamesEverything();
     void tipReadable();
     void leds_data();
@@ -136,27 +160,78 @@ void MainWindowTest::keyFrames()
     // The LED changes only when the device reports it.
     QCOMPARE(iconImage(keyButton), iconBefore);
 
-    // The computer key: held, repeated by the keyboard, let go.
+    // The computer key, and the mouse on the same key meanwhile: the device
+    // sees it held once.
     QFETCH(int, computerKey);
     const auto shortcut = static_cast<Qt::Key>(computerKey);
     QVERIFY(keyButton->toolTip().endsWith(QStringLiteral("key %1)").arg(QKeySequence(shortcut).toString())));
-    sendKey(window.get(), QEvent::KeyPress, shortcut, false, 100);
+    sendKey(window.get(), {QEvent::KeyPress, shortcut});
     QVERIFY(keyButton->isDown());
-    sendKey(window.get(), QEvent::KeyRelease, shortcut, true, 600);
-    sendKey(window.get(), QEvent::KeyPress, shortcut, true, 600);
-    // A repeat that Qt did not flag, its press late as on a busy machine.
-    sendKey(window.get(), QEvent::KeyRelease, shortcut, false, 640);
-    QTest::qWait(20);
-    sendKey(window.get(), QEvent::KeyPress, shortcut, false, 640);
-    QTest::qWait(100);
-    QCOMPARE(trace.sentFrames(), (QList<QByteArray>{press, release, press}));
-    // Let go, and pressed again at once: both reach the device.
-    sendKey(window.get(), QEvent::KeyRelease, shortcut, false, 700);
-    sendKey(window.get(), QEvent::KeyPress, shortcut, false, 710);
-    QCOMPARE(trace.sentFrames(), (QList<QByteArray>{press, release, press, release, press}));
-    sendKey(window.get(), QEvent::KeyRelease, shortcut, false, 800);
-    QTRY_COMPARE(trace.sentFrames(), (QList<QByteArray>{press, release, press, release, press, release}));
+    QTest::mouseClick(keyButton, Qt::LeftButton);
+    sendKey(window.get(), {QEvent::KeyRelease, shortcut});
+    QTRY_COMPARE(trace.sentFrames(), (QList<QByteArray>{press, release, press, release}));
     QVERIFY(!keyButton->isDown());
+}
+
+void MainWindowTest::keyboardSequences_data()
+{
+    QTest::addColumn<QList<KeyStep>>("steps");
+    QTest::addColumn<QStringList>("sent");
+    using T = QEvent::Type;
+    const T down = QEvent::KeyPress;
+    const T up = QEvent::KeyRelease;
+    const auto shift = Qt::ShiftModifier;
+    const auto ctrl = Qt::ControlModifier;
+    const auto keypad = Qt::KeypadModifier;
+
+    QTest::newRow("held while the keyboard repeats")
+        << QList<KeyStep>{{down, Qt::Key_3, {}, 12, 100}, {up, Qt::Key_3, {}, 12, 760, true},
+                          {down, Qt::Key_3, {}, 12, 760, true}, {up, Qt::Key_3, {}, 12, 900}}
+        << QStringList{"01 02", "00 02"};
+    QTest::newRow("a repeat Qt did not flag, its press late")
+        << QList<KeyStep>{{down, Qt::Key_3, {}, 12, 100}, {up, Qt::Key_3, {}, 12, 760}, {wait},
+                          {down, Qt::Key_3, {}, 12, 760}, {wait}, {wait}}
+        << QStringList{"01 02"};
+    QTest::newRow("let go and pressed again at once")
+        << QList<KeyStep>{{down, Qt::Key_T, {}, 28, 100}, {up, Qt::Key_T, {}, 28, 200},
+                          {down, Qt::Key_T, {}, 28, 210}, {up, Qt::Key_T, {}, 28, 300}}
+        << QStringList{"01 0D", "00 0D", "01 0D", "00 0D"};
+    QTest::newRow("quick taps of two keys do not overlap")
+        << QList<KeyStep>{{down, Qt::Key_1, {}, 10, 100}, {up, Qt::Key_1, {}, 10, 150},
+                          {down, Qt::Key_2, {}, 11, 180}, {up, Qt::Key_2, {}, 11, 230}}
+        << QStringList{"01 00", "00 00", "01 01", "00 01"};
+    QTest::newRow("Shift pressed before the digit is let go")
+        << QList<KeyStep>{{down, Qt::Key_3, {}, 12, 100}, {down, Qt::Key_Shift, shift, 50, 200},
+                          {up, Qt::Key_NumberSign, shift, 12, 300}, {up, Qt::Key_Shift, shift, 50, 400}}
+        << QStringList{"01 02", "00 02"};
+    QTest::newRow("Num Lock toggled while a keypad digit is held")
+        << QList<KeyStep>{{down, Qt::Key_5, keypad, 84, 100}, {down, Qt::Key_NumLock, {}, 77, 200},
+                          {up, Qt::Key_NumLock, {}, 77, 250}, {up, Qt::Key_Clear, keypad, 84, 300}}
+        << QStringList{"01 04", "00 04"};
+    QTest::newRow("Ctrl+S, Ctrl let go while S repeats")
+        << QList<KeyStep>{{down, Qt::Key_Control, ctrl, 37, 100}, {down, Qt::Key_S, ctrl, 39, 150},
+                          {up, Qt::Key_Control, ctrl, 37, 300}, {up, Qt::Key_S, {}, 39, 810},
+                          {down, Qt::Key_S, {}, 39, 810}, {up, Qt::Key_S, {}, 39, 900}}
+        << QStringList();
+}
+
+void MainWindowTest::keyboardSequences()
+{
+    QFETCH(QList<KeyStep>, steps);
+    QFETCH(QStringList, sent);
+    TraceCapture trace;
+    for (const KeyStep& step : steps) {
+        if (step.type == QEvent::None)
+            QTest::qWait(30);  // what a busy machine takes to deliver the next event
+        else
+            sendKey(window.get(), step);
+    }
+    QList<QByteArray> expected;
+    for (const QString& body : sent)
+        expected.append(hexBytes(qPrintable("F0 7E 10 07 02 " + body + " F7")));
+    // Releases are sent once it is clear they are no repeat.
+    QTest::qWait(150);
+    QCOMPARE(trace.sentFrames(), expected);
 }
 
 void MainWindowTest::otherKeysSendNothing()
@@ -173,16 +248,17 @@ void MainWindowTest::otherKeysSendNothing()
     QVERIFY(trace.sentFrames().isEmpty());
     // Keys are not played while a backup or restore holds them.
     window->setKeysEnabled(false);
-    sendKey(window.get(), QEvent::KeyPress, Qt::Key_1);
-    sendKey(window.get(), QEvent::KeyRelease, Qt::Key_1);
+    sendKey(window.get(), {QEvent::KeyPress, Qt::Key_1});
+    sendKey(window.get(), {QEvent::KeyRelease, Qt::Key_1});
+    QTest::qWait(100);
     QVERIFY(trace.sentFrames().isEmpty());
 }
 
-void MainWindowTest::keyboardKeyReleasedWhenThePanelLosesTheKeyboard()
+void MainWindowTest::heldKeyReleasedWhenThePanelIsLeft()
 {
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     TraceCapture trace;
-    sendKey(window.get(), QEvent::KeyPress, Qt::Key_T, false, 100);
+    sendKey(window.get(), {QEvent::KeyPress, Qt::Key_T});
     QWidget other;
     other.show();
     other.activateWindow();
@@ -190,9 +266,15 @@ void MainWindowTest::keyboardKeyReleasedWhenThePanelLosesTheKeyboard()
     QCOMPARE(trace.sentFrames(), (QList<QByteArray>{hexBytes("F0 7E 10 07 02 01 0D F7"),
                                                      hexBytes("F0 7E 10 07 02 00 0D F7")}));
     // Its release, arriving elsewhere or late, sends nothing more.
-    sendKey(window.get(), QEvent::KeyRelease, Qt::Key_T, false, 300);
+    sendKey(window.get(), {QEvent::KeyRelease, Qt::Key_T});
     QTest::qWait(100);
     QCOMPARE(trace.sentFrames().size(), 2);
+
+    // Exit with a key held lets go of it first.
+    sendKey(window.get(), {QEvent::KeyPress, Qt::Key_6});
+    QTest::mouseClick(child<QPushButton>("pushButton"), Qt::LeftButton);
+    QCOMPARE(trace.sentFrames().mid(2), (QList<QByteArray>{hexBytes("F0 7E 10 07 02 01 05 F7"),
+                                                            hexBytes("F0 7E 10 07 02 00 05 F7")}));
 }
 
 void MainWindowTest::screenReaderNamesEverything()

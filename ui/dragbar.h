@@ -21,6 +21,9 @@ public:
     void press(const QMouseEvent* event, QWidget* bar);
     void release(const QMouseEvent* event, QWidget* bar);
     void move(const QMouseEvent* event);
+    // The window lost the mouse to another (a dialog that opened during the
+    // drag): the release will not come here.
+    void cancel() { held_ = false; }
 
 private:
     static bool contains(const QPoint& windowPosition) { return windowPosition.y() < kHeight; }

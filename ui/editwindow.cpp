@@ -130,9 +130,12 @@ EditWindow::EditWindow(QWidget* parent) : QDialog(parent), ui(new Ui::EditWindow
 
     ReadableStyle::applyTo(this);
     describeForAccessibility();
-    // Return confirms a name, as users expect, instead of starting a line.
-    ui->plainTextEditNome->installEventFilter(this);
-    ui->plainTextEditDeviceName->installEventFilter(this);
+    // Return confirms a name, as users expect, instead of starting a line,
+    // and Tab moves on instead of typing a character the device cannot show.
+    for (QPlainTextEdit* const box : {ui->plainTextEditNome, ui->plainTextEditDeviceName}) {
+        box->installEventFilter(this);
+        box->setTabChangesFocus(true);
+    }
 }
 
 EditWindow::~EditWindow() = default;
@@ -292,6 +295,13 @@ void EditWindow::mouseReleaseEvent(QMouseEvent* event)
 void EditWindow::mouseMoveEvent(QMouseEvent* event)
 {
     dragBar.move(event);
+}
+
+void EditWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        dragBar.cancel();
+    QDialog::changeEvent(event);
 }
 
 void EditWindow::keyPressEvent(QKeyEvent* /*event*/)

@@ -55,6 +55,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    // A drag begun when the editor is left would never end.
+    void changeEvent(QEvent* event) override;
     // Swallows every key, Escape included: only the device or the close
     // control ends the editor.
     void keyPressEvent(QKeyEvent* event) override;

@@ -40,11 +40,7 @@ QString fromDeviceText(const char* text)
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent),
       ui(new Ui::MainWindow),
-      // The key shows down while the computer key holds it. One that a backup
-      // or restore disabled, or that the mouse holds, is not pressed again.
-      keyboard([this](int key) { keyButtons[key]->setDown(true); CommandSender::sendKeyPress(key); },
-               [this](int key) { keyButtons[key]->setDown(false); CommandSender::sendKeyRelease(key); },
-               [this](int key) { return keyButtons[key]->isEnabled() && !keyButtons[key]->isDown(); })
+      keyboard([this](int key) { holdKey(key, true); }, [this](int key) { letGoKey(key, true); })
 {
     Artwork::registerResources();
     ui->setupUi(this);
@@ -197,8 +193,10 @@ void MainWindow::keyReleaseEvent(QKeyEvent* event)
 
 void MainWindow::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
         keyboard.releaseAll();
+        dragBar.cancel();
+    }
     QMainWindow::changeEvent(event);
 }
 
@@ -217,36 +215,59 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event)
     dragBar.move(event);
 }
 
+void MainWindow::holdKey(int keyIndex, bool fromKeyboard)
+{
+    // A key disabled by a backup or restore is not pressed from the keyboard.
+    if (fromKeyboard && !keyButtons[keyIndex]->isEnabled())
+        return;
+    if (fromKeyboard)
+        keyButtons[keyIndex]->setDown(true);
+    if (holders[keyIndex]++ == 0)
+        CommandSender::sendKeyPress(keyIndex);
+}
+
+void MainWindow::letGoKey(int keyIndex, bool fromKeyboard)
+{
+    if (holders[keyIndex] == 0)
+        return;
+    if (fromKeyboard)
+        keyButtons[keyIndex]->setDown(false);
+    if (--holders[keyIndex] == 0)
+        CommandSender::sendKeyRelease(keyIndex);
+}
+
 void MainWindow::on_pushButton_clicked()
 {
+    // The device would keep a key held from the keyboard pressed.
+    keyboard.releaseAll();
     QCoreApplication::quit();
 }
 
-void MainWindow::on_pushButton1_pressed() { CommandSender::sendKeyPress(0); }
-void MainWindow::on_pushButton1_released() { CommandSender::sendKeyRelease(0); }
-void MainWindow::on_pushButton2_pressed() { CommandSender::sendKeyPress(1); }
-void MainWindow::on_pushButton2_released() { CommandSender::sendKeyRelease(1); }
-void MainWindow::on_pushButton3_pressed() { CommandSender::sendKeyPress(2); }
-void MainWindow::on_pushButton3_released() { CommandSender::sendKeyRelease(2); }
-void MainWindow::on_pushButton4_pressed() { CommandSender::sendKeyPress(3); }
-void MainWindow::on_pushButton4_released() { CommandSender::sendKeyRelease(3); }
-void MainWindow::on_pushButton5_pressed() { CommandSender::sendKeyPress(4); }
-void MainWindow::on_pushButton5_released() { CommandSender::sendKeyRelease(4); }
-void MainWindow::on_pushButton6_pressed() { CommandSender::sendKeyPress(5); }
-void MainWindow::on_pushButton6_released() { CommandSender::sendKeyRelease(5); }
-void MainWindow::on_pushButton7_pressed() { CommandSender::sendKeyPress(6); }
-void MainWindow::on_pushButton7_released() { CommandSender::sendKeyRelease(6); }
-void MainWindow::on_pushButton8_pressed() { CommandSender::sendKeyPress(7); }
-void MainWindow::on_pushButton8_released() { CommandSender::sendKeyRelease(7); }
-void MainWindow::on_pushButton9_pressed() { CommandSender::sendKeyPress(8); }
-void MainWindow::on_pushButton9_released() { CommandSender::sendKeyRelease(8); }
-void MainWindow::on_pushButton10_pressed() { CommandSender::sendKeyPress(9); }
-void MainWindow::on_pushButton10_released() { CommandSender::sendKeyRelease(9); }
-void MainWindow::on_pushButtonSW1_pressed() { CommandSender::sendKeyPress(Protocol::kKeySw1); }
-void MainWindow::on_pushButtonSW1_released() { CommandSender::sendKeyRelease(Protocol::kKeySw1); }
-void MainWindow::on_pushButtonSW2_pressed() { CommandSender::sendKeyPress(Protocol::kKeySw2); }
-void MainWindow::on_pushButtonSW2_released() { CommandSender::sendKeyRelease(Protocol::kKeySw2); }
-void MainWindow::on_pushButtonMenu_pressed() { CommandSender::sendKeyPress(Protocol::kKeyMenu); }
-void MainWindow::on_pushButtonMenu_released() { CommandSender::sendKeyRelease(Protocol::kKeyMenu); }
-void MainWindow::on_pushButtonTap_pressed() { CommandSender::sendKeyPress(Protocol::kKeyTap); }
-void MainWindow::on_pushButtonTap_released() { CommandSender::sendKeyRelease(Protocol::kKeyTap); }
+void MainWindow::on_pushButton1_pressed() { holdKey(0); }
+void MainWindow::on_pushButton1_released() { letGoKey(0); }
+void MainWindow::on_pushButton2_pressed() { holdKey(1); }
+void MainWindow::on_pushButton2_released() { letGoKey(1); }
+void MainWindow::on_pushButton3_pressed() { holdKey(2); }
+void MainWindow::on_pushButton3_released() { letGoKey(2); }
+void MainWindow::on_pushButton4_pressed() { holdKey(3); }
+void MainWindow::on_pushButton4_released() { letGoKey(3); }
+void MainWindow::on_pushButton5_pressed() { holdKey(4); }
+void MainWindow::on_pushButton5_released() { letGoKey(4); }
+void MainWindow::on_pushButton6_pressed() { holdKey(5); }
+void MainWindow::on_pushButton6_released() { letGoKey(5); }
+void MainWindow::on_pushButton7_pressed() { holdKey(6); }
+void MainWindow::on_pushButton7_released() { letGoKey(6); }
+void MainWindow::on_pushButton8_pressed() { holdKey(7); }
+void MainWindow::on_pushButton8_released() { letGoKey(7); }
+void MainWindow::on_pushButton9_pressed() { holdKey(8); }
+void MainWindow::on_pushButton9_released() { letGoKey(8); }
+void MainWindow::on_pushButton10_pressed() { holdKey(9); }
+void MainWindow::on_pushButton10_released() { letGoKey(9); }
+void MainWindow::on_pushButtonSW1_pressed() { holdKey(Protocol::kKeySw1); }
+void MainWindow::on_pushButtonSW1_released() { letGoKey(Protocol::kKeySw1); }
+void MainWindow::on_pushButtonSW2_pressed() { holdKey(Protocol::kKeySw2); }
+void MainWindow::on_pushButtonSW2_released() { letGoKey(Protocol::kKeySw2); }
+void MainWindow::on_pushButtonMenu_pressed() { holdKey(Protocol::kKeyMenu); }
+void MainWindow::on_pushButtonMenu_released() { letGoKey(Protocol::kKeyMenu); }
+void MainWindow::on_pushButtonTap_pressed() { holdKey(Protocol::kKeyTap); }
+void MainWindow::on_pushButtonTap_released() { letGoKey(Protocol::kKeyTap); }

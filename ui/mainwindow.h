@@ -53,7 +53,7 @@ protected:
     // computer key is, auto-repeat ignored.
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
-    // A key held when the panel loses the keyboard would never be released.
+    // A key held or a drag begun when the panel is left would never end.
     void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -93,12 +93,17 @@ private slots:
 private:
     void setLed(int index, bool on);
     void describeForAccessibility();
+    // The mouse and the keyboard may hold the same key: the device sees one
+    // press when the first takes it and one release when the last lets go.
+    void holdKey(int keyIndex, bool fromKeyboard = false);
+    void letGoKey(int keyIndex, bool fromKeyboard = false);
 
     std::unique_ptr<Ui::MainWindow> ui;
     QIcon iconLoopOn;
     QIcon iconSwitchOn;
     QIcon iconOff;
     std::array<QPushButton*, Protocol::kKeyCount> keyButtons{};
+    std::array<int, Protocol::kKeyCount> holders{};
     PanelKeyboard keyboard;
     DragBar dragBar{this};
 };

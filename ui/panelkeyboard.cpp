@@ -1,8 +1,11 @@
 #include "ui/panelkeyboard.h"
 
+#include "protocol/protocol.h"
+
 #include <QKeyEvent>
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace {
@@ -13,9 +16,10 @@ constexpr std::array<Qt::Key, Protocol::kKeyCount> kShortcuts = {
     Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_6, Qt::Key_7,
     Qt::Key_8, Qt::Key_9, Qt::Key_0, Qt::Key_S, Qt::Key_X, Qt::Key_M, Qt::Key_T};
 
-// X repeats a held key as a release and a press with the same time. Qt flags
-// the pair only when both have arrived together; on a busy machine the press
-// comes later, so a release waits this long for it.
+// X repeats a held key as a release and a press with the same time, one right
+// after the other. Qt flags the pair only when both have arrived together; on
+// a busy machine the press comes later. So a release waits for the next key
+// event, or at most this long.
 constexpr int kRepeatPairMs = 60;
 
 int keyIndexOf(const QKeyEvent* event)
@@ -24,15 +28,21 @@ int keyIndexOf(const QKeyEvent* event)
     return found == kShortcuts.cend() ? -1 : static_cast<int>(found - kShortcuts.cbegin());
 }
 
+// Synthesised events may have no scan code; their key stands in for it.
+quint64 physicalKeyOf(const QKeyEvent* event)
+{
+    constexpr quint64 kNoScanCode = quint64(1) << 32;
+    return event->nativeScanCode() != 0 ? event->nativeScanCode() : kNoScanCode | quint64(event->key());
+}
+
 }  // namespace
 
-PanelKeyboard::PanelKeyboard(std::function<void(int)> press, std::function<void(int)> release,
-                             std::function<bool(int)> playable, QObject* parent)
-    : QObject(parent), press_(std::move(press)), release_(std::move(release)), playable_(std::move(playable))
+PanelKeyboard::PanelKeyboard(std::function<void(int)> press, std::function<void(int)> release, QObject* parent)
+    : QObject(parent), press_(std::move(press)), release_(std::move(release))
 {
     releaseDelay_.setSingleShot(true);
     releaseDelay_.setInterval(kRepeatPairMs);
-    connect(&releaseDelay_, &QTimer::timeout, this, &PanelKeyboard::releasePending);
+    connect(&releaseDelay_, &QTimer::timeout, this, &PanelKeyboard::releasePendingNow);
 }
 
 Qt::Key PanelKeyboard::shortcutOf(int keyIndex)
@@ -42,58 +52,67 @@ Qt::Key PanelKeyboard::shortcutOf(int keyIndex)
 
 bool PanelKeyboard::keyPressed(const QKeyEvent* event)
 {
-    // Ctrl+S and the like are not a key of the panel; the keypad's digits are.
-    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
-        return false;
-    const int index = keyIndexOf(event);
-    if (index < 0)
-        return false;
-    if (releasePending_[index]) {
-        if (event->timestamp() == releaseTime_[index]) {
-            releasePending_[index] = false;  // the second half of a repeat
-            return true;
+    const quint64 key = physicalKeyOf(event);
+    const auto held = down_.find(key);
+    if (held != down_.end()) {
+        if (event->isAutoRepeat() || !held->releasePending || event->timestamp() == held->releaseTime) {
+            held->releasePending = false;  // still down: a repeat
+            return held->keyIndex >= 0;
         }
-        releaseNow(index);
     }
-    if (event->isAutoRepeat() || held_[index] || !playable_(index))
-        return true;
-    held_[index] = true;
-    press_(index);
+    // Anything else came after the releases still waiting, so they were real.
+    releasePendingNow();
+
+    // Ctrl+S and the like are not a key of the panel, not even once Ctrl is
+    // let go; the keypad's digits are.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    Down pressed;
+    pressed.keyIndex = plain ? keyIndexOf(event) : -1;
+    down_.insert(key, pressed);
+    if (pressed.keyIndex < 0)
+        return false;
+    press_(pressed.keyIndex);
     return true;
 }
 
 bool PanelKeyboard::keyReleased(const QKeyEvent* event)
 {
-    const int index = keyIndexOf(event);
-    if (index < 0)
-        return false;
-    if (event->isAutoRepeat() || !held_[index])
-        return true;
-    releasePending_[index] = true;
-    releaseTime_[index] = event->timestamp();
-    releaseDelay_.start();
-    return true;
+    const quint64 key = physicalKeyOf(event);
+    if (!event->isAutoRepeat())
+        releasePendingNow();
+    const auto held = down_.find(key);
+    if (held == down_.end())
+        return keyIndexOf(event) >= 0;
+    if (!event->isAutoRepeat()) {
+        held->releasePending = true;
+        held->releaseTime = event->timestamp();
+        releaseDelay_.start();
+    }
+    return held->keyIndex >= 0;
 }
 
 void PanelKeyboard::releaseAll()
 {
-    for (int i = 0; i < Protocol::kKeyCount; ++i)
-        releaseNow(i);
+    releaseDelay_.stop();
+    const QHash<quint64, Down> held = std::exchange(down_, {});
+    for (const Down& down : held)
+        letGo(down);
 }
 
-void PanelKeyboard::releaseNow(int keyIndex)
+void PanelKeyboard::releasePendingNow()
 {
-    releasePending_[keyIndex] = false;
-    if (!held_[keyIndex])
-        return;
-    held_[keyIndex] = false;
-    release_(keyIndex);
-}
-
-void PanelKeyboard::releasePending()
-{
-    for (int i = 0; i < Protocol::kKeyCount; ++i) {
-        if (releasePending_[i])
-            releaseNow(i);
+    for (auto it = down_.begin(); it != down_.end();) {
+        if (it->releasePending) {
+            letGo(*it);
+            it = down_.erase(it);
+        } else {
+            ++it;
+        }
     }
+}
+
+void PanelKeyboard::letGo(const Down& down)
+{
+    if (down.keyIndex >= 0)
+        release_(down.keyIndex);
 }

@@ -1,14 +1,12 @@
 #pragma once
 // The front panel's keys played from the computer keyboard: a key held on the
-// keyboard holds the panel key, however the keyboard repeats it. GUI thread.
+// keyboard holds the panel key, however the keyboard repeats it and whatever
+// modifier is pressed or let go meanwhile. GUI thread.
 
-#include "protocol/protocol.h"
-
+#include <QHash>
 #include <QObject>
 #include <QTimer>
 
-#include <array>
-#include <bitset>
 #include <functional>
 
 class QKeyEvent;
@@ -18,10 +16,8 @@ class PanelKeyboard : public QObject
     Q_OBJECT
 
 public:
-    // press and release act on a panel key by index; playable says whether
-    // it may be pressed now.
-    PanelKeyboard(std::function<void(int)> press, std::function<void(int)> release,
-                  std::function<bool(int)> playable, QObject* parent = nullptr);
+    // press and release hold and let go of a panel key by index.
+    PanelKeyboard(std::function<void(int)> press, std::function<void(int)> release, QObject* parent = nullptr);
 
     // The computer key of a panel key.
     static Qt::Key shortcutOf(int keyIndex);
@@ -29,18 +25,25 @@ public:
     // False for a key that plays nothing, which the window then passes on.
     bool keyPressed(const QKeyEvent* event);
     bool keyReleased(const QKeyEvent* event);
-    // The window lost the keyboard: no release would come.
+    // Lets go of every key held: the window lost the keyboard, or the
+    // program ends, and no release would come.
     void releaseAll();
 
 private:
-    void releaseNow(int keyIndex);
-    void releasePending();
+    // A computer key that is down, told apart by its scan code, so that its
+    // release is known whatever Shift or Num Lock made of it meanwhile.
+    struct Down
+    {
+        int keyIndex = -1;  // the panel key it holds; -1 for a key that plays nothing
+        bool releasePending = false;
+        quint64 releaseTime = 0;
+    };
+
+    void releasePendingNow();
+    void letGo(const Down& down);
 
     std::function<void(int)> press_;
     std::function<void(int)> release_;
-    std::function<bool(int)> playable_;
-    std::bitset<Protocol::kKeyCount> held_;
-    std::bitset<Protocol::kKeyCount> releasePending_;
-    std::array<quint64, Protocol::kKeyCount> releaseTime_{};
+    QHash<quint64, Down> down_;
     QTimer releaseDelay_;
 };
