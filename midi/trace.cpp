@@ -117,5 +117,4 @@ void receivedByte(unsigned char byte)
         requestFlush();
 }
 
-
 }  // namespace Trace
