@@ -49,6 +49,15 @@ void typeAndConfirm(QPlainTextEdit* box, const QString& text, Qt::Key confirm)
     QCOMPARE(box->toPlainText(), text);
 }
 
+// A key event as X times it: a repeat's release and press alike.
+void sendKeyAt(QWidget* widget, QEvent::Type type, Qt::Key key, ulong time,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QKeyEvent event(type, key, modifiers, key == Qt::Key_Tab ? QStringLiteral("\t") : QStringLiteral("\r"));
+    event.setTimestamp(time);
+    QApplication::sendEvent(widget, &event);
+}
+
 QColor pixelAt(QWidget* widget, const QPoint& position)
 {
     return widget->grab().toImage().pixelColor(position * widget->devicePixelRatioF());
@@ -157,6 +166,14 @@ void EditWindowTest::userActionsSend_data()
     QTest::newRow("Enter in the device name box sets it") << QStringList() << Action([](const Ui::EditWindow& f) {
         typeAndConfirm(f.plainTextEditDeviceName, "Rig", Qt::Key_Enter);
     }) << QStringList{"25 03 52 69 67"};
+    QTest::newRow("Return held, its repeat not flagged") << QStringList() << Action([](const Ui::EditWindow& f) {
+        f.plainTextEditNome->setPlainText("Lead");
+        for (const auto& [type, time] : {std::pair{QEvent::KeyPress, 100}, {QEvent::KeyRelease, 760},
+                                         {QEvent::KeyPress, 760}, {QEvent::KeyRelease, 900}})
+            sendKeyAt(f.plainTextEditNome, type, Qt::Key_Return, time);
+        sendKeyAt(f.plainTextEditNome, QEvent::KeyPress, Qt::Key_Tab, 1000, Qt::AltModifier);
+        QCOMPARE(f.plainTextEditNome->toPlainText(), QStringLiteral("Lead"));
+    }) << QStringList{"0A 04 4C 65 61 64"};
     QTest::newRow("Tab leaves the device name box") << QStringList() << Action([](const Ui::EditWindow& f) {
         typeAndConfirm(f.plainTextEditDeviceName, "Dev", Qt::Key_Tab);
         click(f.pushButtonSetNomeDevice);

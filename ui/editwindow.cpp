@@ -185,12 +185,23 @@ void EditWindow::describeForAccessibility()
 
 bool EditWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::KeyPress)
+    const bool press = event->type() == QEvent::KeyPress;
+    if (!press && event->type() != QEvent::KeyRelease)
         return QDialog::eventFilter(watched, event);
     const auto* const key = static_cast<QKeyEvent*>(event);
+    // Alt+Tab and the like would type a tab, which the device cannot show.
+    if (key->key() == Qt::Key_Tab && (key->modifiers() & ~Qt::ShiftModifier) != Qt::NoModifier)
+        return true;
     if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
         return QDialog::eventFilter(watched, event);
-    if (!key->isAutoRepeat())
+    // A held Return sends the name once. X repeats it as a release and a
+    // press of the same time, which Qt flags only when both came together.
+    if (!press) {
+        lastReturnRelease = key->timestamp();
+        return true;
+    }
+    const bool repeat = key->isAutoRepeat() || (key->timestamp() != 0 && key->timestamp() == lastReturnRelease);
+    if (!repeat)
         (watched == ui->plainTextEditNome ? ui->pushButtonSetNome : ui->pushButtonSetNomeDevice)->click();
     return true;
 }

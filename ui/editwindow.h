@@ -149,4 +149,5 @@ private:
     QIcon iconOff;
     std::array<int, Protocol::kEffectCount> effectShown{};
     QString backupFileName;
+    quint64 lastReturnRelease = 0;  // the time of the last Return let go in a name box
 };

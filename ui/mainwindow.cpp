@@ -40,7 +40,8 @@ QString fromDeviceText(const char* text)
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent),
       ui(new Ui::MainWindow),
-      keyboard([this](int key) { holdKey(key, true); }, [this](int key) { letGoKey(key, true); })
+      keyboard([this](int key) { holdKey(key, HeldBy::Keyboard); },
+               [this](int key) { letGoKey(key, HeldBy::Keyboard); })
 {
     Artwork::registerResources();
     ui->setupUi(this);
@@ -215,24 +216,31 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event)
     dragBar.move(event);
 }
 
-void MainWindow::holdKey(int keyIndex, bool fromKeyboard)
+void MainWindow::holdKey(int keyIndex, HeldBy by)
 {
-    // A key disabled by a backup or restore is not pressed from the keyboard.
-    if (fromKeyboard && !keyButtons[keyIndex]->isEnabled())
-        return;
-    if (fromKeyboard)
-        keyButtons[keyIndex]->setDown(true);
-    if (holders[keyIndex]++ == 0)
+    // A key let go on the keyboard just before the click is not still held.
+    if (by == HeldBy::Mouse)
+        keyboard.settle();
+    Holders& holders = keyHolders[keyIndex];
+    const bool wasHeld = holders.mouse || holders.keys > 0;
+    if (by == HeldBy::Mouse) {
+        holders.mouse = true;
+    } else if (keyButtons[keyIndex]->isEnabled()) {  // not while a backup or restore holds the keys
+        ++holders.keys;
+    }
+    if (!wasHeld && (holders.mouse || holders.keys > 0))
         CommandSender::sendKeyPress(keyIndex);
 }
 
-void MainWindow::letGoKey(int keyIndex, bool fromKeyboard)
+void MainWindow::letGoKey(int keyIndex, HeldBy by)
 {
-    if (holders[keyIndex] == 0)
-        return;
-    if (fromKeyboard)
-        keyButtons[keyIndex]->setDown(false);
-    if (--holders[keyIndex] == 0)
+    Holders& holders = keyHolders[keyIndex];
+    const bool wasHeld = holders.mouse || holders.keys > 0;
+    if (by == HeldBy::Mouse)
+        holders.mouse = false;
+    else if (holders.keys > 0)
+        --holders.keys;
+    if (wasHeld && !holders.mouse && holders.keys == 0)
         CommandSender::sendKeyRelease(keyIndex);
 }
 
@@ -243,31 +251,31 @@ void MainWindow::on_pushButton_clicked()
     QCoreApplication::quit();
 }
 
-void MainWindow::on_pushButton1_pressed() { holdKey(0); }
-void MainWindow::on_pushButton1_released() { letGoKey(0); }
-void MainWindow::on_pushButton2_pressed() { holdKey(1); }
-void MainWindow::on_pushButton2_released() { letGoKey(1); }
-void MainWindow::on_pushButton3_pressed() { holdKey(2); }
-void MainWindow::on_pushButton3_released() { letGoKey(2); }
-void MainWindow::on_pushButton4_pressed() { holdKey(3); }
-void MainWindow::on_pushButton4_released() { letGoKey(3); }
-void MainWindow::on_pushButton5_pressed() { holdKey(4); }
-void MainWindow::on_pushButton5_released() { letGoKey(4); }
-void MainWindow::on_pushButton6_pressed() { holdKey(5); }
-void MainWindow::on_pushButton6_released() { letGoKey(5); }
-void MainWindow::on_pushButton7_pressed() { holdKey(6); }
-void MainWindow::on_pushButton7_released() { letGoKey(6); }
-void MainWindow::on_pushButton8_pressed() { holdKey(7); }
-void MainWindow::on_pushButton8_released() { letGoKey(7); }
-void MainWindow::on_pushButton9_pressed() { holdKey(8); }
-void MainWindow::on_pushButton9_released() { letGoKey(8); }
-void MainWindow::on_pushButton10_pressed() { holdKey(9); }
-void MainWindow::on_pushButton10_released() { letGoKey(9); }
-void MainWindow::on_pushButtonSW1_pressed() { holdKey(Protocol::kKeySw1); }
-void MainWindow::on_pushButtonSW1_released() { letGoKey(Protocol::kKeySw1); }
-void MainWindow::on_pushButtonSW2_pressed() { holdKey(Protocol::kKeySw2); }
-void MainWindow::on_pushButtonSW2_released() { letGoKey(Protocol::kKeySw2); }
-void MainWindow::on_pushButtonMenu_pressed() { holdKey(Protocol::kKeyMenu); }
-void MainWindow::on_pushButtonMenu_released() { letGoKey(Protocol::kKeyMenu); }
-void MainWindow::on_pushButtonTap_pressed() { holdKey(Protocol::kKeyTap); }
-void MainWindow::on_pushButtonTap_released() { letGoKey(Protocol::kKeyTap); }
+void MainWindow::on_pushButton1_pressed() { holdKey(0, HeldBy::Mouse); }
+void MainWindow::on_pushButton1_released() { letGoKey(0, HeldBy::Mouse); }
+void MainWindow::on_pushButton2_pressed() { holdKey(1, HeldBy::Mouse); }
+void MainWindow::on_pushButton2_released() { letGoKey(1, HeldBy::Mouse); }
+void MainWindow::on_pushButton3_pressed() { holdKey(2, HeldBy::Mouse); }
+void MainWindow::on_pushButton3_released() { letGoKey(2, HeldBy::Mouse); }
+void MainWindow::on_pushButton4_pressed() { holdKey(3, HeldBy::Mouse); }
+void MainWindow::on_pushButton4_released() { letGoKey(3, HeldBy::Mouse); }
+void MainWindow::on_pushButton5_pressed() { holdKey(4, HeldBy::Mouse); }
+void MainWindow::on_pushButton5_released() { letGoKey(4, HeldBy::Mouse); }
+void MainWindow::on_pushButton6_pressed() { holdKey(5, HeldBy::Mouse); }
+void MainWindow::on_pushButton6_released() { letGoKey(5, HeldBy::Mouse); }
+void MainWindow::on_pushButton7_pressed() { holdKey(6, HeldBy::Mouse); }
+void MainWindow::on_pushButton7_released() { letGoKey(6, HeldBy::Mouse); }
+void MainWindow::on_pushButton8_pressed() { holdKey(7, HeldBy::Mouse); }
+void MainWindow::on_pushButton8_released() { letGoKey(7, HeldBy::Mouse); }
+void MainWindow::on_pushButton9_pressed() { holdKey(8, HeldBy::Mouse); }
+void MainWindow::on_pushButton9_released() { letGoKey(8, HeldBy::Mouse); }
+void MainWindow::on_pushButton10_pressed() { holdKey(9, HeldBy::Mouse); }
+void MainWindow::on_pushButton10_released() { letGoKey(9, HeldBy::Mouse); }
+void MainWindow::on_pushButtonSW1_pressed() { holdKey(Protocol::kKeySw1, HeldBy::Mouse); }
+void MainWindow::on_pushButtonSW1_released() { letGoKey(Protocol::kKeySw1, HeldBy::Mouse); }
+void MainWindow::on_pushButtonSW2_pressed() { holdKey(Protocol::kKeySw2, HeldBy::Mouse); }
+void MainWindow::on_pushButtonSW2_released() { letGoKey(Protocol::kKeySw2, HeldBy::Mouse); }
+void MainWindow::on_pushButtonMenu_pressed() { holdKey(Protocol::kKeyMenu, HeldBy::Mouse); }
+void MainWindow::on_pushButtonMenu_released() { letGoKey(Protocol::kKeyMenu, HeldBy::Mouse); }
+void MainWindow::on_pushButtonTap_pressed() { holdKey(Protocol::kKeyTap, HeldBy::Mouse); }
+void MainWindow::on_pushButtonTap_released() { letGoKey(Protocol::kKeyTap, HeldBy::Mouse); }

@@ -93,17 +93,24 @@ private slots:
 private:
     void setLed(int index, bool on);
     void describeForAccessibility();
-    // The mouse and the keyboard may hold the same key: the device sees one
-    // press when the first takes it and one release when the last lets go.
-    void holdKey(int keyIndex, bool fromKeyboard = false);
-    void letGoKey(int keyIndex, bool fromKeyboard = false);
+    // The mouse and the keyboard (two keys for each digit) may hold the same
+    // key: the device sees one press when the first takes it and one release
+    // when the last lets go.
+    enum class HeldBy { Mouse, Keyboard };
+    struct Holders
+    {
+        bool mouse = false;
+        int keys = 0;
+    };
+    void holdKey(int keyIndex, HeldBy by);
+    void letGoKey(int keyIndex, HeldBy by);
 
     std::unique_ptr<Ui::MainWindow> ui;
     QIcon iconLoopOn;
     QIcon iconSwitchOn;
     QIcon iconOff;
     std::array<QPushButton*, Protocol::kKeyCount> keyButtons{};
-    std::array<int, Protocol::kKeyCount> holders{};
+    std::array<Holders, Protocol::kKeyCount> keyHolders{};
     PanelKeyboard keyboard;
     DragBar dragBar{this};
 };

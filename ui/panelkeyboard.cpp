@@ -42,7 +42,7 @@ PanelKeyboard::PanelKeyboard(std::function<void(int)> press, std::function<void(
 {
     releaseDelay_.setSingleShot(true);
     releaseDelay_.setInterval(kRepeatPairMs);
-    connect(&releaseDelay_, &QTimer::timeout, this, &PanelKeyboard::releasePendingNow);
+    connect(&releaseDelay_, &QTimer::timeout, this, &PanelKeyboard::settle);
 }
 
 Qt::Key PanelKeyboard::shortcutOf(int keyIndex)
@@ -59,9 +59,13 @@ bool PanelKeyboard::keyPressed(const QKeyEvent* event)
             held->releasePending = false;  // still down: a repeat
             return held->keyIndex >= 0;
         }
+    } else if (event->isAutoRepeat()) {
+        // Held since before the panel had the keyboard: it plays nothing.
+        down_.insert(key, Down());
+        return keyIndexOf(event) >= 0;
     }
     // Anything else came after the releases still waiting, so they were real.
-    releasePendingNow();
+    settle();
 
     // Ctrl+S and the like are not a key of the panel, not even once Ctrl is
     // let go; the keypad's digits are.
@@ -79,16 +83,19 @@ bool PanelKeyboard::keyReleased(const QKeyEvent* event)
 {
     const quint64 key = physicalKeyOf(event);
     if (!event->isAutoRepeat())
-        releasePendingNow();
-    const auto held = down_.find(key);
-    if (held == down_.end())
-        return keyIndexOf(event) >= 0;
+        settle();
+    auto held = down_.find(key);
+    if (held == down_.end()) {
+        // Held since before the panel had the keyboard; the press of a repeat
+        // may follow, and must not play either.
+        held = down_.insert(key, Down());
+    }
     if (!event->isAutoRepeat()) {
         held->releasePending = true;
         held->releaseTime = event->timestamp();
         releaseDelay_.start();
     }
-    return held->keyIndex >= 0;
+    return held->keyIndex >= 0 || keyIndexOf(event) >= 0;
 }
 
 void PanelKeyboard::releaseAll()
@@ -99,7 +106,7 @@ void PanelKeyboard::releaseAll()
         letGo(down);
 }
 
-void PanelKeyboard::releasePendingNow()
+void PanelKeyboard::settle()
 {
     for (auto it = down_.begin(); it != down_.end();) {
         if (it->releasePending) {

@@ -25,6 +25,9 @@ public:
     // False for a key that plays nothing, which the window then passes on.
     bool keyPressed(const QKeyEvent* event);
     bool keyReleased(const QKeyEvent* event);
+    // Sends the releases still waiting to tell a let-go key from a repeat:
+    // something else happened after them, so they were real.
+    void settle();
     // Lets go of every key held: the window lost the keyboard, or the
     // program ends, and no release would come.
     void releaseAll();
@@ -39,7 +42,6 @@ private:
         quint64 releaseTime = 0;
     };
 
-    void releasePendingNow();
     void letGo(const Down& down);
 
     std::function<void(int)> press_;
