@@ -38,21 +38,44 @@ struct ReceiveLine
 // flood of frames asks for one flush, not one each.
 std::atomic<bool> g_flushRequested{false};
 
+// Flushes on the GUI thread. Called by name, so that the queued call is made
+// inside Qt and no object of ours crosses from the input thread.
+class Flusher : public QObject
+{
+    Q_OBJECT
+
+public:
+    Q_INVOKABLE void flush()
+    {
+        g_flushRequested.store(false, std::memory_order_release);
+        std::fflush(stream());
+    }
+};
+
+// Lives until the process ends. Made by whichever thread asks first, and
+// handed to the application's thread.
+Flusher* guiThreadFlusher(QCoreApplication* application)
+{
+    static Flusher* const flusher = [application] {
+        auto* const made = new Flusher;
+        made->moveToThread(application->thread());
+        return made;
+    }();
+    return flusher;
+}
+
 // The flush runs on the GUI thread, after whatever the input thread wrote
 // meanwhile: nothing wakes an idle program to flush nothing.
 void requestFlush()
 {
     if (g_flushRequested.exchange(true, std::memory_order_acq_rel))
         return;
-    QCoreApplication* const application = QCoreApplication::instance();
-    const auto flush = [] {
+    if (QCoreApplication* const application = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(guiThreadFlusher(application), "flush", Qt::QueuedConnection);
+    } else {
         g_flushRequested.store(false, std::memory_order_release);
         std::fflush(stream());
-    };
-    if (application)
-        QMetaObject::invokeMethod(application, flush, Qt::QueuedConnection);
-    else
-        flush();
+    }
 }
 
 void appendHexByte(char* out, unsigned char byte)
@@ -118,3 +141,5 @@ void receivedByte(unsigned char byte)
 }
 
 }  // namespace Trace
+
+#include "trace.moc"
