@@ -71,6 +71,13 @@ tests_for() {
     esac
 }
 
+# The executables of the tests a pattern names: only those are relinked.
+targets_of() {
+    ctest --test-dir "$build" -N -R "$1" --show-only=json-v1 | python3 -c '
+import json, os, sys
+print(" ".join(sorted({os.path.basename(t["command"][0]) for t in json.load(sys.stdin)["tests"]})))'
+}
+
 report=$work/report.txt
 : >"$report"
 killed=0
@@ -88,7 +95,7 @@ while IFS=$'\t' read -r -u 3 file original replacement tests; do
         echo "#$number $line: NOT APPLIED" | tee -a "$report"
         continue
     fi
-    if ! cmake --build "$build" -j "$(nproc)" >"$work/mutant-build.log" 2>&1; then
+    if ! cmake --build "$build" -j "$(nproc)" --target $(targets_of "$tests") >"$work/mutant-build.log" 2>&1; then
         # A mutant is a fault that compiles; this one is a mistake in the list.
         result="DOES NOT BUILD"
     else
