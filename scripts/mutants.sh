@@ -4,6 +4,7 @@
 # tests that could see it, and prints which tests killed it, or "survived".
 # A tool for developers, not part of CI: it takes about a minute a mutant.
 #   scripts/mutants.sh [pattern]   only the mutants whose line contains pattern
+#   scripts/mutants.sh 52-74       only the mutants of those numbers
 #   scripts/mutants.sh --check     only checks that every mutant applies
 # MUTANTS_DIR (default /tmp/zandorium-mutants) holds the copy and its build;
 # the report goes to standard output and to $MUTANTS_DIR/report.txt.
@@ -88,7 +89,11 @@ while IFS=$'\t' read -r -u 3 file original replacement tests; do
     [[ -z $file || $file == \#* ]] && continue
     number=$((number + 1))
     line="$file: $original -> $replacement"
-    [[ -n $pattern && $line != *"$pattern"* ]] && continue
+    if [[ $pattern =~ ^([0-9]+)-([0-9]+)$ ]]; then
+        ((number >= BASH_REMATCH[1] && number <= BASH_REMATCH[2])) || continue
+    elif [[ -n $pattern && $line != *"$pattern"* ]]; then
+        continue
+    fi
     tests=${tests:-$(tests_for "$file")}
     cp "$src/$file" "$work/original"
     if ! applies "$src/$file" "$original" "$replacement"; then
