@@ -2,36 +2,31 @@
 // decoder reads, store what the editor sets, and hold up the conversations of
 // memory select and write, backup and restore.
 
-#include "core/minicore.h"
+#include "protocol/commandsender.h"
 #include "protocol/encoding.h"
-#include "protocol/framereader.h"
-#include "simulator/memoryimage.h"
 #include "simulator/replyframe.h"
 #include "simulator/simulateddevice.h"
 #include "support/hubharness.h"
+#include "support/tracecapture.h"
 #include "ui/editwindow.h"
-#include "ui_editwindow.h"
 
 #include <QtTest>
 
+#include <functional>
+#include <map>
 #include <set>
 
-using Protocol::Command;
-
 namespace {
+
+QList<QByteArray> g_said;  // by every unit of every test, for the last test
 
 // The unit under test with everything it sends collected.
 struct Rig {
     explicit Rig(Sim::Options options = {}, Sim::DeviceState state = Sim::seededState())
-        : device(std::move(state), options, [this](const QByteArray& frame) { sent.append(frame); })
+        : device(std::move(state), options, [this](const QByteArray& frame) { sent << frame, g_said << frame; })
     {
     }
-    QList<QByteArray> take()
-    {
-        QList<QByteArray> frames;
-        frames.swap(sent);
-        return frames;
-    }
+    QList<QByteArray> take() { return std::exchange(sent, {}); }
     QList<QByteArray> sent;
     Sim::SimulatedDevice device;
 };
@@ -44,110 +39,59 @@ QList<QByteArray> frames(const QStringList& bodies)
     return list;
 }
 
+// Each report the editor decodes, with the largest value each argument may
+// take; for a counted text, the largest count.
+const std::map<int, const char*> kMaxima = {
+    {0x02, "01 07 7F"}, {0x03, "01 07 7F"}, {0x04, "01 07 7F"}, {0x05, "04 7F"}, {0x07, "01 0F"}, {0x08, "01"},
+    {0x0A, "1E"}, {0x0B, "01 01 7F"}, {0x0C, "7F 10"}, {0x0D, "10 01 7F 7F"}, {0x0E, "10"}, {0x0F, "02"},
+    {0x10, "01"}, {0x11, "01"}, {0x12, "03"}, {0x13, "01"}, {0x17, "33"}, {0x18, "09"}, {0x19, "33"},
+    {0x1A, "01"}, {0x1B, "01"}, {0x1E, ""}, {0x1F, "7F"}, {0x20, "09"}, {0x22, ""}, {0x23, "7F"},
+    {0x24, "01 01 01 01 01 01 01 01 01 01 01 01 01"}, {0x25, "0B"}, {0x26, "10"}, {0x27, "01"}, {0x28, "7F"}};
+
 // Why the decoder could not read frame as the unit meant it, or empty.
 QString layoutProblem(const QByteArray& frame)
 {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(frame.constData());
-    const FrameReader reader(bytes, static_cast<std::size_t>(frame.size()));
-    if (!reader.isDeviceFrame())
-        return "header";
-    if (frame.size() > static_cast<int>(Protocol::kReceiveBufferSize))
-        return "longer than the receive buffer";
-    const QByteArray args = frame.mid(Protocol::kArgumentOffset, frame.size() - Protocol::kArgumentOffset - 1);
-    for (const char b : args) {
-        if (static_cast<unsigned char>(b) > Protocol::kDataMask)
-            return "an argument with the top bit set";
-    }
-    const auto arg = [&](int i) { return static_cast<unsigned char>(args.at(i)); };
-    const auto countIs = [&](int n) { return args.size() == n; };
-    const auto channel = [&](int i) { return arg(i) <= Protocol::kChannelOffWire; };
-    const auto flag = [&](int i) { return arg(i) <= 1; };
-    switch (static_cast<Command>(reader.command())) {
-    case Command::PedalValue:
-    case Command::PedalMax:
-    case Command::PedalMin:
-        return countIs(3) && arg(0) < Protocol::kPedalCount && Encoding::join14(arg(1), arg(2)) <= Protocol::kPedalMax
-                   ? QString() : "pedal";
-    case Command::SelectMemory:
-        return countIs(2) && Encoding::join14(arg(0), arg(1)) < Sim::kMemoryCount ? QString() : "memory index";
-    case Command::Led:
-        return countIs(2) && flag(0) && (arg(1) <= Protocol::kLedAmpA || arg(1) == Protocol::kAllLoopLeds) ? QString() : "LED";
-    case Command::EditWindow:
-    case Command::OpenMemorySelect:
-    case Command::CloseMemorySelect:
-    case Command::Buffer2:
-    case Command::Switch3:
-    case Command::MidiThru:
-    case Command::Wireless:
-        return countIs(1) && flag(0) ? QString() : "switch";
-    case Command::MemoryName:
-    case Command::DeviceName: {
-        const int limit = reader.command() == int(Command::MemoryName) ? Protocol::kMaxMemoryNameLength
-                                                                          : Protocol::kMaxDeviceNameLength;
-        if (args.isEmpty() || arg(0) > limit || !countIs(1 + arg(0)))
+    const bool device = frame.startsWith(hexBytes("F0 7E 10 07 02")) && frame.endsWith('\xF7');
+    const auto layout = kMaxima.find(device ? frame.at(Protocol::kCommandOffset) : -1);
+    if (layout == kMaxima.end())
+        return "not a report the editor decodes";
+    const QByteArray args = frame.mid(6, frame.size() - 7);
+    const QByteArray maxima = hexBytes(layout->second);
+    if (std::any_of(args.begin(), args.end(), [](char b) { return b < 0; }))
+        return "an argument with the top bit set";
+    if (layout->first == 0x1E)
+        return frame.size() > 11 && frame.size() <= int(Protocol::kMaxStoredFrame) ? "" : "block size";
+    if (layout->first == 0x22)  // the versions of Sim::Options
+        return frame == deviceFrame("22 00 00 00 05 31 2E 34 2E 32 00 00 00 05 31 2E 30 2E 33") ? "" : "versions";
+    if (layout->first == 0x0A || layout->first == 0x25) {
+        if (args.isEmpty() || args[0] > maxima[0] || args.size() != 1 + args[0])
             return "counted text";
-        for (int i = 1; i < args.size(); ++i) {
-            if (!Protocol::isPrintable(arg(i)))
-                return "unprintable text";
-        }
-        return {};
+        return std::all_of(args.begin() + 1, args.end(), [](char c) { return Protocol::isPrintable(c); }) ? "" : "text";
     }
-    case Command::PedalSwitch:
-        return countIs(3) && arg(0) < Protocol::kPedalCount && flag(1) ? QString() : "pedal switch";
-    case Command::ProgramChange:
-        return countIs(2) && channel(1) ? QString() : "program change";
-    case Command::TapTempo:
-        return countIs(4) && channel(0) && flag(1) ? QString() : "tap";
-    case Command::MidiChannel:
-    case Command::ExtPcMidiChannel:
-        return countIs(1) && channel(0) ? QString() : "channel";
-    case Command::AmpSelect:
-        return countIs(1) && arg(0) <= Sim::kAmpAB ? QString() : "amp";
-    case Command::ButtonMode:
-        return countIs(1) && arg(0) <= Sim::kLastButtonMode ? QString() : "button mode";
-    case Command::SelectBank:
-    case Command::WriteBank:
-        return countIs(1) && arg(0) < Protocol::kBankCount ? QString() : "bank";
-    case Command::SelectNumber:
-    case Command::WriteNumber:
-        return countIs(1) && arg(0) < Protocol::kNumbersPerBank ? QString() : "number";
-    case Command::BackupBlock:
-        return frame.size() > int(Protocol::kBlockContentOffset) + 1 && frame.size() <= int(Protocol::kMaxStoredFrame) ? QString() : "block";
-    case Command::BackupEnd:
-    case Command::Acknowledge:
-    case Command::Complete:
-        return countIs(1) ? QString() : "no-value report";
-    case Command::EffectStatus:
-        for (int i = 0; i < args.size(); ++i) {
-            if (!flag(i))
-                return "effect state";
-        }
-        return countIs(Protocol::kEffectCount) ? QString() : "effect count";
-    case Command::VersionReply: {
-        int offset = 0;
-        for (int text = 0; text < 2; ++text) {
-            if (offset + 4 > args.size())
-                return "version length";
-            const int length = Encoding::join28(bytes + Protocol::kArgumentOffset + offset);
-            offset += 4 + length;
-            if (length >= int(MiniCore::kVersionTextCapacity) || offset > args.size()
-                || !QRegularExpression("^\\d+\\.\\d+\\.\\d+$").match(args.mid(offset - length, length)).hasMatch())
-                return "version text";
-        }
-        return offset == args.size() ? QString() : "version reply length";
+    if (args.size() != maxima.size())
+        return "argument count";
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] > maxima[i])
+            return QStringLiteral("argument %1 too large").arg(i);
     }
-    default:
-        return "a command the unit never sends";
-    }
+    return layout->first == 0x05 && Encoding::join14(args[0], args[1]) >= Sim::kMemoryCount ? "memory index" : "";
 }
 
-QByteArray keyPress(int key)
+// What a widget of the editor shows, as text.
+QString shownValue(const QObject* widget)
 {
-    return deviceFrame(QByteArray("01 ").append(QByteArray::number(key, 16).rightJustified(2, '0')).constData());
+    for (const char* property : {"checked", "currentIndex", "plainText", "value"}) {
+        if (widget->property(property).isValid())
+            return widget->property(property).toString();
+    }
+    return {};
 }
 
 }  // namespace
 
+using Protocol::Command;
+using Command_ = std::function<void()>;
+Q_DECLARE_METATYPE(Command_)
 Q_DECLARE_METATYPE(Sim::Options)
 
 class TestSimulator : public QObject
@@ -155,354 +99,230 @@ class TestSimulator : public QObject
     Q_OBJECT
 
 private slots:
-    void everyFrameHasALayoutTheDecoderReads();
-    void startUpReportFillsTheEditor();
-    void settingsAreStoredAndConfirmed_data();
-    void settingsAreStoredAndConfirmed();
-    void keysToggleAndReport();
-    void selectingSwitchesTheCurrentMemory();
-    void writingStoresTheCurrentSettings();
-    void backupRestoresToTheSameMemories();
-    void restoreFaults_data();
-    void restoreFaults();
-    void tapBlinksAtTheTappedTempo();
+    // A setting made in the editor: what the editor sends, what the unit confirms
+    // and keeps, and what the editor shows of the confirmation. Rows without a
+    // sender give the unit what the editor never sends.
+    void settingsRoundTrip_data()
+    {
+        QTest::addColumn<Command_>("send");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QStringList>("replies");
+        QTest::addColumn<QStringList>("shown");
+        const auto row = [](const char* name, Command_ send, const QByteArray& sent, const QStringList& replies,
+                            const QStringList& shown) {
+            QTest::newRow(name) << send << deviceFrame(sent.constData()) << replies << shown;
+        };
+        // The unit confirms with the frame it was sent.
+        const auto echo = [&](const char* name, Command_ send, const QByteArray& sent, const QStringList& shown) {
+            row(name, send, sent, {sent}, shown);
+        };
+        using S = CommandSender;
+        const QByteArray x30 = QByteArray(30, 'x').toHex(' ');
+        echo("pedal 2 value", [] { S::sendPedalSetting(1, 1023, Command::PedalValue); }, "02 01 07 7F",
+             {"sliderPedal2Val 1023"});
+        echo("pedal 1 maximum", [] { S::sendPedalSetting(0, 200, Command::PedalMax); }, "03 00 01 48",
+             {"sliderPedal1Max 200"});
+        echo("pedal 2 minimum", [] { S::sendPedalSetting(1, 5, Command::PedalMin); }, "04 01 00 05",
+             {"sliderPedal2Min 5"});
+        row("pedal value beyond 1023 kept at 1023", {}, "02 00 7F 7F", {"02 00 07 7F"}, {"sliderPedal1Val 1023"});
+        echo("pedal switch", [] { S::sendPedalSwitch(1, 1, 64); }, "0B 01 01 40",
+             {"checkBoxPedal2OnOff true", "spinBoxPedal2MIDIcc 64"});
+        echo("program 128 on 16", [] { S::sendProgramChange(15, 127); }, "0C 7F 0F",
+             {"spinBoxPcTx 128", "comboBoxMIDIchPC 16"});
+        row("program change, channel above 15 off", {}, "0C 05 7F", {"0C 05 10"}, {"comboBoxMIDIchPC 0"});
+        echo("tap", [] { S::sendTapTempo(0, 0, 60, 64); }, "0D 00 00 3C 40",
+             {"comboBoxTAPMIDIch 1", "radioButtonCC true", "spinBoxTAPNota 60", "spinBoxTAPCC 64"});
+        row("tap, channel above 15 off", {}, "0D 7F 01 3C 40", {"0D 10 01 3C 40"}, {"comboBoxTAPMIDIch 0"});
+        echo("pedals channel 6", [] { S::sendMidiChannel(5); }, "0E 05", {"comboBoxMIDIch 6"});
+        row("pedals channel above 15 off", {}, "0E 7F", {"0E 10"}, {"comboBoxMIDIch 0"});
+        row("amp A+B, both LEDs", [] { S::sendAmpSelect(2); }, "0F 02", {"0F 02", "07 01 0F", "07 01 0E"},
+            {"radioButtonAB true"});
+        row("amp B", [] { S::sendAmpSelect(1); }, "0F 01", {"0F 01", "07 00 0F", "07 01 0E"}, {"radioButtonB true"});
+        echo("buffer 2", [] { S::sendBuffer2(1); }, "10 01", {"checkBoxBuffer2 true"});
+        echo("switch 3", [] { S::sendSwitch3(1); }, "11 01", {"checkBoxSwitch3 true"});
+        echo("button mode 1000", [] { S::sendButtonMode(3); }, "12 03", {"radioButton1000 true"});
+        echo("MIDI thru", [] { S::sendMidiThru(1); }, "13 01", {"checkBoxMIDIThru true"});
+        echo("null memory name", [] { S::sendMemoryName(nullptr); }, "0A 00", {"plainTextEditNome "});
+        echo("memory name unprintable", [] { S::sendMemoryName("a\n\xE9\xF7z"); }, "0A 05 61 5F 5F 5F 7A",
+             {"plainTextEditNome a___z"});
+        echo("memory name cut to 30", [] { S::sendMemoryName(QByteArray(31, 'x').constData()); }, "0A 1E " + x30,
+             {"plainTextEditNome " + QString(30, 'x')});
+        row("memory name too long", {}, "0A 1F " + x30 + " 41", {"0A 1E " + x30}, {});
+        echo("device name cut to 11", [] { S::sendDeviceName("ABCDEFGHIJKLM"); },
+             "25 0B 41 42 43 44 45 46 47 48 49 4A 4B", {"plainTextEditDeviceName ABCDEFGHIJK"});
+        row("device name too long", {}, "25 0C 41 42 43 44 45 46 47 48 49 4A 4B 4C",
+            {"25 0B 41 42 43 44 45 46 47 48 49 4A 4B"}, {});
+        echo("ext pc channel 16", [] { S::sendExtPcMidiChannel(15); }, "26 0F", {"comboBoxExtendedPCMIDIch 16"});
+        row("ext pc channel above 15 off", {}, "26 7F", {"26 10"}, {"comboBoxExtendedPCMIDIch 0"});
+        echo("wireless", [] { S::sendWireless(1); }, "27 01", {"checkBoxWirelessOnOff true"});
+        // Seeded memory 3 has loops 1, 2, 7 and 10 on.
+        row("loops 1, 3, 7, 10, SW2, SW3", [] { S::sendEffectStatus({1, 0, 1, 0, 0, 0, 1, 0, 0, 1, 0, 1, 1}); },
+            "24 01 00 01 00 00 00 01 00 00 01 00 01 01",
+            {"24 01 00 01 00 00 00 01 00 00 01 00 01 01", "07 00 01", "07 01 02", "07 01 0B"}, {});
+        // Out of range, short, or running past the frame; a memory past the
+        // last; a bank or number alone only moves the unit's cursor.
+        for (const char* ignored : {"0F 03", "12 04", "10 02", "02 02 00 00", "02 00 07", "0A 05 41 42", "19 34",
+                                    "05 04 08", "17 03", "18 07"})
+            row(ignored, {}, ignored, {}, {});
+    }
+
+    void settingsRoundTrip()
+    {
+        QFETCH(Command_, send);
+        QFETCH(QByteArray, sent);
+        QFETCH(QStringList, replies);
+        QFETCH(QStringList, shown);
+        HubHarness harness;
+        TraceCapture trace;
+        if (send)
+            send();
+        QCOMPARE(trace.sentFrames(), send ? QList<QByteArray>{sent} : QList<QByteArray>());
+        Rig rig;
+        rig.device.receive(sent, 0);
+        const QList<QByteArray> confirmed = rig.take();
+        QCOMPARE(confirmed, frames(replies));
+        // Kept: the unit reports it again later.
+        rig.device.reportWholeState();
+        const QList<QByteArray> report = rig.take();
+        for (const QByteArray& frame : confirmed) {
+            QVERIFY2(report.contains(frame), frame.toHex(' ').constData());
+            HubHarness::deliver(frame);
+        }
+        for (const QString& expected : shown) {
+            const QString name = expected.section(' ', 0, 0);
+            const QObject* const widget = harness.editWindow().findChild<QObject*>(name);
+            QVERIFY2(widget, qPrintable(name));
+            QCOMPARE(name + ' ' + shownValue(widget), expected);
+        }
+        QCOMPARE(trace.sentFrames().size(), send ? 1 : 0);  // and not sent back
+    }
+
+    void keysToggleAndReport()
+    {
+        Rig rig;
+        // Seeded memory 3: loop 3 and SW2 off.
+        for (const char* key : {"01 02", "01 0B", "01 02", "00 02"})
+            rig.device.receive(deviceFrame(key), 0);
+        QCOMPARE(rig.take(), frames({"07 01 02", "24 01 01 01 00 00 00 01 00 00 01 00 00 00", "07 01 0B",
+                                     "24 01 01 01 00 00 00 01 00 00 01 00 01 00", "07 00 02",
+                                     "24 01 01 00 00 00 00 01 00 00 01 00 01 00"}));
+        rig.device.receive(deviceFrame("01 0C"), 0);  // menu
+        const QList<QByteArray> menu = rig.take();
+        QCOMPARE(menu.mid(0, 2), frames({"08 01", "0A 0C 43 6C 61 73 73 69 63 20 4C 65 61 64"}));  // "Classic Lead"
+        QVERIFY(menu.contains(deviceFrame("24 01 01 00 00 00 00 01 00 00 01 00 01 00")));
+    }
+
+    void writingAndSelecting()
+    {
+        Rig rig;
+        const Sim::DeviceState& state = rig.device.state();
+        const Sim::Memory untouched = state.memories[3];
+        for (const char* body : {"0A 03 4E 65 77", "10 01", "1C 00", "19 33", "20 09"})
+            rig.device.receive(deviceFrame(body), 10);
+        const Sim::Memory edited = state.current;
+        QVERIFY(edited != untouched);
+        QCOMPARE(rig.take().mid(2), frames({"19 33", "20 09"}));
+        rig.device.receive(deviceFrame("06 04 07"), 30);  // 519
+        QCOMPARE(rig.take(), frames({"28 00", "05 04 07", "17 33", "18 09", "0A 03 4E 65 77"}));
+        QCOMPARE(state.memories[519], edited);
+        QCOMPARE(state.memories[3], untouched);
+        QCOMPARE(state.currentIndex, 519);
+        // The dialog is closed a moment later, so its done picture can be seen.
+        rig.device.advanceTo(1029);
+        QVERIFY(rig.take().isEmpty());
+        rig.device.advanceTo(1030);
+        QCOMPARE(rig.take(), frames({"1B 01"}));
+
+        rig.device.receive(deviceFrame("05 00 25"), 2000);  // selecting loads the memory
+        QCOMPARE(rig.take().mid(0, 4), frames({"05 00 25", "17 03", "18 07"})
+                                           << Sim::countedTextFrame(Command::MemoryName, state.memories[37].name));
+        QCOMPARE(state.currentIndex, 37);
+        QCOMPARE(state.current, state.memories[37]);
+        QCOMPARE(state.memories[519], edited);
+    }
+
+    void restoreFaults_data()
+    {
+        QTest::addColumn<Sim::Options>("options");
+        QTest::addColumn<QString>("fault");
+        // n > 0: the first n blocks are acknowledged; n <= 0: all but -n.
+        QTest::addColumn<int>("acknowledged");
+        QTest::addColumn<bool>("restored");
+        const auto with = [](int Sim::Options::*field, int value) { Sim::Options o; o.*field = value; return o; };
+        QTest::newRow("third acknowledgement dropped") << with(&Sim::Options::dropAck, 3) << QString() << -1 << true;
+        QTest::newRow("stops answering after five") << with(&Sim::Options::ackLimit, 5) << QString() << 5 << false;
+        QTest::newRow("acknowledgements late") << with(&Sim::Options::ackDelayMs, 250) << QString() << 0 << true;
+        QTest::newRow("a block out of order") << Sim::Options{} << "swap" << 3 << false;
+        QTest::newRow("a value out of range") << Sim::Options{} << "corrupt" << 0 << false;
+    }
+
+    void restoreFaults()
+    {
+        QFETCH(Sim::Options, options);
+        QFETCH(QString, fault);
+        QFETCH(int, acknowledged);
+        QFETCH(bool, restored);
+        Rig source;
+        source.device.receive(deviceFrame("1D 00"), 0);
+        source.device.advanceTo(1000000);
+        QList<QByteArray> stream = source.take();
+        QCOMPARE(stream.takeLast(), deviceFrame("1F 00"));
+
+        if (fault == "swap")
+            stream.swapItemsAt(3, 4);
+        if (fault == "corrupt")
+            stream[10][60] = 0x7F;  // inside a memory record: no field takes 127 there
+        // A unit whose memories all differ.
+        Sim::DeviceState other = Sim::seededState();
+        for (Sim::Memory& memory : other.memories)
+            memory.name = "Other";
+        Rig target(options, other);
+        for (const QByteArray& block : stream)
+            target.device.receive(block, 0);
+        const int immediate = target.sent.count(deviceFrame("23 00"));
+        target.device.advanceTo(options.ackDelayMs);
+        const QList<QByteArray> answers = target.take();
+        const int acks = answers.count(deviceFrame("23 00"));
+        QCOMPARE(immediate, options.ackDelayMs > 0 ? 0 : acks);
+        QCOMPARE(acks, acknowledged > 0 ? acknowledged : stream.size() + acknowledged);
+        QCOMPARE(answers.last() == deviceFrame("28 00"), restored);
+        QVERIFY(target.device.state().memories == (restored ? source.device.state() : other).memories);
+        if (restored)
+            QCOMPARE(target.device.state().current, source.device.state().memories[3]);
+    }
+
+    // One tap has no tempo yet: a single flash. A second sets the beat.
+    void tapBlinksAtTheTappedTempo()
+    {
+        Sim::Options options;
+        options.tapBeats = 3;
+        Rig rig(options);
+        QStringList timeline;
+        for (qint64 t = 0; t <= 3000; ++t) {
+            if (t == 0 || t == 500)
+                rig.device.receive(deviceFrame("01 0D"), t);
+            rig.device.advanceTo(t);
+            for (const QByteArray& frame : rig.take())
+                timeline.append(QString::number(t) + ": " + frame.mid(5, 3).toHex(' '));
+        }
+        QCOMPARE(timeline, QStringList({"0: 07 01 0d", "0: 07 00 0d", "500: 07 01 0d", "600: 07 00 0d",
+                                        "1000: 07 01 0d", "1100: 07 00 0d", "1500: 07 01 0d", "1600: 07 00 0d"}));
+    }
+
+    // Runs last, on what the units of the tests above said: every frame is one the
+    // editor's decoder reads as the unit meant it, and each report it reads came.
+    void everyFrameSaidIsOneTheDecoderReads()
+    {
+        Rig rig;
+        rig.device.openMemorySelect(1);  // only the unit's own panel opens it
+        std::set<int> said;
+        for (const QByteArray& frame : g_said) {
+            QVERIFY2(layoutProblem(frame).isEmpty(), qPrintable(layoutProblem(frame) + ": " + frame.toHex(' ')));
+            said.insert(frame.at(Protocol::kCommandOffset));
+        }
+        QVERIFY2(said.size() == kMaxima.size(), "run with the tests before it");
+    }
 };
-
-// Takes the unit through everything it can say, and reads each frame back as
-// the editor's decoder would.
-void TestSimulator::everyFrameHasALayoutTheDecoderReads()
-{
-    Rig rig;
-    QList<QByteArray> all;
-    qint64 now = 0;
-    const auto run = [&](const QByteArray& frame) {
-        rig.device.receive(frame, now += 10);
-        all += rig.take();
-    };
-    run(deviceFrame("09 4D 00"));
-    for (int key = 0; key < Protocol::kKeyCount; ++key)
-        run(keyPress(key));
-    run(keyPress(Protocol::kKeyTap));
-    for (const char* body : {"02 01 07 7F", "03 00 7F 7F", "04 01 00 00", "0A 03 61 62 63", "0B 01 01 40", "0C 7F 7F",
-                             "0D 7F 01 3C 40", "0E 7F", "0F 02", "10 01", "11 01", "12 03", "13 00", "25 02 41 42",
-                             "26 7F", "27 01", "24 01 01 01 01 01 01 01 01 01 01 01 01 01", "05 04 07",
-                             "1C 00", "19 33", "20 09", "06 04 07"})
-        run(deviceFrame(body));
-    rig.device.receive(deviceFrame("1D 00"), now);
-    rig.device.advanceTo(now += 100000);
-    const QList<QByteArray> backup = rig.take();
-    all += backup;
-    for (const QByteArray& block : backup) {
-        if (block.at(Protocol::kCommandOffset) == char(Command::BackupBlock))
-            run(block);
-    }
-    rig.device.openMemorySelect(0);
-    rig.device.openMemorySelect(1);
-    rig.device.closeMemorySelect(0);
-    rig.device.advanceTo(now += 100000);
-    all += rig.take();
-
-    std::set<int> seen;
-    for (const QByteArray& frame : all) {
-        QVERIFY2(layoutProblem(frame).isEmpty(),
-                 qPrintable(layoutProblem(frame) + ": " + frame.toHex(' ')));
-        seen.insert(frame.at(Protocol::kCommandOffset));
-    }
-    // Every report the editor decodes, and nothing else.
-    const QList<int> reports = {0x02, 0x03, 0x04, 0x05, 0x07, 0x08, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E,
-                                0x0F, 0x10, 0x11, 0x12, 0x13, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1E,
-                                0x1F, 0x20, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28};
-    QCOMPARE(QList<int>(seen.begin(), seen.end()), reports);
-}
-
-// The start-up report through the editor's real receive path.
-void TestSimulator::startUpReportFillsTheEditor()
-{
-    Sim::DeviceState state = Sim::seededState();
-    state.unit.pedalsChannel = Protocol::kChannelOffWire;
-    state.current.pcChannel = 15;
-    state.current.amp = Sim::kAmpAB;
-    state.current.buttonMode = 2;
-    state.current.buffer2 = 1;
-    QList<QByteArray> sent;
-    Sim::SimulatedDevice device(state, {}, [&](const QByteArray& frame) { sent.append(frame); });
-    device.receive(deviceFrame("09 4D 00"), 0);
-
-    HubHarness harness;
-    for (const QByteArray& frame : sent)
-        HubHarness::deliver(frame);
-    QCoreApplication::processEvents();
-
-    const MiniCore& hub = harness.hub();
-    const Sim::Memory& memory = state.current;
-    QCOMPARE(hub.memoryIndex.load(), state.currentIndex);
-    QCOMPARE(QByteArray(hub.memoryName.get().data()), QByteArray::fromStdString(memory.name));
-    QCOMPARE(QByteArray(hub.deviceName.get().data()), QByteArray::fromStdString(state.unit.deviceName));
-    QCOMPARE(hub.midiChannel.load(), 0);
-    QCOMPARE(hub.pcMidiChannel.load(), 16);
-    QCOMPARE(hub.pcNumber.load(), memory.pcProgram + 1);
-    QCOMPARE(hub.tapMidiChannel.load(), Encoding::channelWireToIndex(memory.tapChannel));
-    QCOMPARE(hub.tapNote.load(), memory.tapNote);
-    QCOMPARE(hub.extPcMidiChannel.load(), Encoding::channelWireToIndex(state.unit.extPcChannel));
-    for (int i = 0; i < Protocol::kEffectCount; ++i)
-        QCOMPARE(hub.effectStatus[i].load(), memory.effects[i]);
-    for (int p = 0; p < Protocol::kPedalCount; ++p) {
-        QCOMPARE(hub.pedals[p].value.load(), memory.pedals[p].value);
-        QCOMPARE(hub.pedals[p].min.load(), memory.pedals[p].min);
-        QCOMPARE(hub.pedals[p].max.load(), memory.pedals[p].max);
-        QCOMPARE(hub.pedals[p].cc.load(), memory.pedals[p].cc);
-    }
-    QCOMPARE(hub.firmwareVersionString.get(), QStringLiteral("1.4.2"));
-    QCOMPARE(hub.dataVersionString.get(), QStringLiteral("1.0.3"));
-    const Ui::EditWindow& form = harness.editWindow().widgets();
-    QVERIFY(form.radioButtonAB->isChecked());
-    QVERIFY(form.radioButton500->isChecked());
-    QVERIFY(form.checkBoxBuffer2->isChecked());
-    QCOMPARE(form.checkBoxMIDIThru->isChecked(), state.unit.midiThru == 1);
-}
-
-void TestSimulator::settingsAreStoredAndConfirmed_data()
-{
-    QTest::addColumn<QByteArray>("command");
-    QTest::addColumn<QList<QByteArray>>("confirmation");
-
-    const auto row = [](const char* name, const char* body, const QStringList& replies) {
-        QTest::newRow(name) << deviceFrame(body) << frames(replies);
-    };
-    row("pedal 2 value", "02 01 07 7F", {"02 01 07 7F"});
-    row("pedal value beyond 1023 kept at 1023", "02 00 7F 7F", {"02 00 07 7F"});
-    row("pedal 1 maximum", "03 00 01 48", {"03 00 01 48"});
-    row("pedal 2 minimum", "04 01 00 05", {"04 01 00 05"});
-    row("pedal switch", "0B 00 01 40", {"0B 00 01 40"});
-    row("program change, channel off", "0C 00 10", {"0C 00 10"});
-    row("program change, any channel above 15 is off", "0C 7F 7F", {"0C 7F 10"});
-    row("tap", "0D 00 01 3C 40", {"0D 00 01 3C 40"});
-    row("pedals channel", "0E 05", {"0E 05"});
-    row("amp A+B lights both amp LEDs", "0F 02", {"0F 02", "07 01 0F", "07 01 0E"});
-    row("amp B", "0F 01", {"0F 01", "07 00 0F", "07 01 0E"});
-    row("buffer 2", "10 01", {"10 01"});
-    row("switch 3", "11 01", {"11 01"});
-    row("button mode", "12 03", {"12 03"});
-    row("MIDI thru", "13 00", {"13 00"});
-    row("memory name", "0A 03 61 62 63", {"0A 03 61 62 63"});
-    row("memory name, unprintable replaced", "0A 02 41 09", {"0A 02 41 5F"});
-    row("memory name cut to 30",
-        "0A 20 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 42 42",
-        {"0A 1E 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41"});
-    row("device name cut to 11", "25 0C 41 42 43 44 45 46 47 48 49 4A 4B 4C", {"25 0B 41 42 43 44 45 46 47 48 49 4A 4B"});
-    row("empty device name", "25 00", {"25 00"});
-    row("extended program change channel", "26 10", {"26 10"});
-    row("wireless", "27 01", {"27 01"});
-    // Seeded memory 3 has loops 1, 2, 7 and 10 on.
-    row("effect status lights what changed", "24 01 00 01 00 00 00 01 00 00 01 00 01 01",
-        {"24 01 00 01 00 00 00 01 00 00 01 00 01 01", "07 00 01", "07 01 02", "07 01 0B"});
-    row("amp out of range", "0F 03", {});
-    row("button mode out of range", "12 04", {});
-    row("switch out of range", "10 02", {});
-    row("third pedal", "02 02 00 00", {});
-    row("pedal value without its low byte", "02 00 07", {});
-    row("name running past the frame", "0A 05 41 42", {});
-}
-
-void TestSimulator::settingsAreStoredAndConfirmed()
-{
-    QFETCH(QByteArray, command);
-    QFETCH(QList<QByteArray>, confirmation);
-
-    Rig rig;
-    rig.device.receive(command, 0);
-    QCOMPARE(rig.take(), confirmation);
-    // What was confirmed was stored: the unit reports it again later.
-    rig.device.reportWholeState();
-    const QList<QByteArray> report = rig.take();
-    for (const QByteArray& frame : confirmation)
-        QVERIFY2(report.contains(frame), frame.toHex(' ').constData());
-}
-
-void TestSimulator::keysToggleAndReport()
-{
-    Rig rig;
-    // Seeded memory 3: loop 3 off, SW1 off.
-    rig.device.receive(keyPress(2), 0);
-    QCOMPARE(rig.take(), frames({"07 01 02", "24 01 01 01 00 00 00 01 00 00 01 00 00 00"}));
-    rig.device.receive(keyPress(Protocol::kKeySw1), 0);
-    rig.device.receive(keyPress(2), 0);
-    QCOMPARE(rig.take(), frames({"07 01 0A", "24 01 01 01 00 00 00 01 00 00 01 01 00 00", "07 00 02",
-                                 "24 01 01 00 00 00 00 01 00 00 01 01 00 00"}));
-    rig.device.receive(deviceFrame("00 02"), 0);
-    QVERIFY(rig.take().isEmpty());
-
-    rig.device.receive(keyPress(Protocol::kKeyMenu), 0);
-    const QList<QByteArray> menu = rig.take();
-    QVERIFY(menu.size() > 2);
-    QCOMPARE(menu.at(0), deviceFrame("08 01"));
-    QCOMPARE(menu.at(1), deviceFrame("0A 0C 43 6C 61 73 73 69 63 20 4C 65 61 64"));  // "Classic Lead"
-    QVERIFY(menu.contains(deviceFrame("24 01 01 00 00 00 00 01 00 00 01 01 00 00")));
-}
-
-void TestSimulator::selectingSwitchesTheCurrentMemory()
-{
-    Rig rig;
-    rig.device.receive(deviceFrame("17 03"), 0);
-    rig.device.receive(deviceFrame("18 07"), 0);
-    QVERIFY(rig.take().isEmpty());
-    QCOMPARE(rig.device.state().currentIndex, 3);
-
-    rig.device.receive(deviceFrame("05 00 25"), 0);
-    const QList<QByteArray> report = rig.take();
-    QCOMPARE(rig.device.state().currentIndex, 37);
-    QCOMPARE(report.mid(0, 3), frames({"05 00 25", "17 03", "18 07"}));
-    QCOMPARE(report.at(3), Sim::countedTextFrame(Command::MemoryName, rig.device.state().memories[37].name));
-    QCOMPARE(rig.device.state().current, rig.device.state().memories[37]);
-
-    rig.device.receive(deviceFrame("05 04 08"), 0);  // 520: no such memory
-    QVERIFY(rig.take().isEmpty());
-    QCOMPARE(rig.device.state().currentIndex, 37);
-}
-
-void TestSimulator::writingStoresTheCurrentSettings()
-{
-    Rig rig;
-    rig.device.receive(deviceFrame("0A 03 4E 65 77"), 0);  // "New"
-    rig.device.receive(deviceFrame("10 01"), 0);
-    const Sim::Memory edited = rig.device.state().current;
-    const Sim::Memory untouched = rig.device.state().memories[3];
-    QVERIFY(edited != untouched);
-    rig.take();
-
-    rig.device.receive(deviceFrame("1C 00"), 0);
-    rig.device.receive(deviceFrame("19 33"), 10);
-    rig.device.receive(deviceFrame("20 09"), 20);
-    QCOMPARE(rig.take(), frames({"19 33", "20 09"}));
-    rig.device.receive(deviceFrame("06 04 07"), 30);  // 519
-    QCOMPARE(rig.take(), frames({"28 00", "05 04 07", "17 33", "18 09", "0A 03 4E 65 77"}));
-    QCOMPARE(rig.device.state().memories[519], edited);
-    QCOMPARE(rig.device.state().memories[3], untouched);
-    QCOMPARE(rig.device.state().currentIndex, 519);
-
-    // The dialog is closed a moment later, so its done picture can be seen.
-    rig.device.advanceTo(1029);
-    QVERIFY(rig.take().isEmpty());
-    rig.device.advanceTo(1030);
-    QCOMPARE(rig.take(), frames({"1B 01"}));
-}
-
-void TestSimulator::backupRestoresToTheSameMemories()
-{
-    Rig source;
-    source.device.receive(deviceFrame("1D 00"), 0);
-    source.device.advanceTo(1000000);
-    QList<QByteArray> stream = source.take();
-    QCOMPARE(stream.takeLast(), deviceFrame("1F 00"));
-    QVERIFY(stream.size() > 100);
-
-    // The first block carries the dump header: its total counts every content byte.
-    const int contentOffset = Protocol::kBlockContentOffset;
-    const auto contentOf = [&](const QByteArray& block) { return block.mid(contentOffset, block.size() - contentOffset - 1); };
-    int contentBytes = 0;
-    for (const QByteArray& block : stream) {
-        const FrameReader reader(reinterpret_cast<const unsigned char*>(block.constData()), block.size());
-        QCOMPARE(reader.value28(Protocol::kBlockPositionOffset), contentBytes);
-        contentBytes += contentOf(block).size();
-    }
-    // The dump header as the editor reads it from the first block: the total
-    // at offset 18, the data version's length at 26 and its text from 30.
-    const QByteArray& first = stream.first();
-    const FrameReader header(reinterpret_cast<const unsigned char*>(first.constData()), first.size());
-    QCOMPARE(header.value28(18), contentBytes);
-    QCOMPARE(header.value28(26), 5);
-    QCOMPARE(first.mid(30, 5), QByteArray("1.0.3"));
-
-    // A unit whose memories all differ takes the dump back whole.
-    Sim::DeviceState other = Sim::seededState();
-    for (Sim::Memory& memory : other.memories)
-        memory.name = "Other";
-    QList<QByteArray> answers;
-    Sim::SimulatedDevice target(other, {}, [&](const QByteArray& frame) { answers.append(frame); });
-    for (const QByteArray& block : stream)
-        target.receive(block, 0);
-    QCOMPARE(answers.count(deviceFrame("23 00")), stream.size());
-    QCOMPARE(answers.last(), deviceFrame("28 00"));
-    QVERIFY(target.state().memories == source.device.state().memories);
-    QCOMPARE(target.state().current, source.device.state().memories[3]);
-}
-
-void TestSimulator::restoreFaults_data()
-{
-    QTest::addColumn<Sim::Options>("options");
-    QTest::addColumn<QString>("fault");
-    // n > 0: the first n blocks are acknowledged; n <= 0: all but -n.
-    QTest::addColumn<int>("acknowledged");
-    QTest::addColumn<bool>("restored");
-
-    Sim::Options dropThird;
-    dropThird.dropAck = 3;
-    Sim::Options stopAfterFive;
-    stopAfterFive.ackLimit = 5;
-    Sim::Options late;
-    late.ackDelayMs = 250;
-    QTest::newRow("third acknowledgement dropped") << dropThird << QString() << -1 << true;
-    QTest::newRow("stops answering after five") << stopAfterFive << QString() << 5 << false;
-    QTest::newRow("acknowledgements late") << late << QString() << 0 << true;
-    QTest::newRow("a block out of order") << Sim::Options{} << "swap" << 3 << false;
-    QTest::newRow("a value out of range") << Sim::Options{} << "corrupt" << 0 << false;
-}
-
-void TestSimulator::restoreFaults()
-{
-    QFETCH(Sim::Options, options);
-    QFETCH(QString, fault);
-    QFETCH(int, acknowledged);
-    QFETCH(bool, restored);
-
-    Rig source;
-    source.device.receive(deviceFrame("1D 00"), 0);
-    source.device.advanceTo(1000000);
-    QList<QByteArray> stream = source.take();
-    stream.removeLast();
-    if (fault == "swap")
-        stream.swapItemsAt(3, 4);
-    if (fault == "corrupt")
-        stream[10][60] = 0x7F;  // inside a memory record: no field takes 127 there
-
-    Sim::DeviceState other = Sim::seededState();
-    other.memories[0].name = "Kept";
-    Rig target(options, other);
-    for (const QByteArray& block : stream)
-        target.device.receive(block, 0);
-    const int immediate = target.sent.count(deviceFrame("23 00"));
-    target.device.advanceTo(options.ackDelayMs);
-    const QList<QByteArray> answers = target.take();
-    QCOMPARE(immediate, options.ackDelayMs > 0 ? 0 : answers.count(deviceFrame("23 00")));
-    QCOMPARE(answers.count(deviceFrame("23 00")), acknowledged > 0 ? acknowledged : stream.size() + acknowledged);
-    QCOMPARE(answers.contains(deviceFrame("28 00")), restored);
-    QCOMPARE(target.device.state().memories[0].name, std::string(restored ? source.device.state().memories[0].name : "Kept"));
-}
-
-void TestSimulator::tapBlinksAtTheTappedTempo()
-{
-    Sim::Options options;
-    options.tapBeats = 3;
-    Rig rig(options);
-    rig.device.receive(keyPress(Protocol::kKeyTap), 0);
-    rig.device.advanceTo(200);
-    // One tap has no tempo yet: a single flash.
-    QCOMPARE(rig.take(), frames({"07 01 0D", "07 00 0D"}));
-
-    QStringList timeline;
-    const auto record = [&](qint64 t) {
-        for (const QByteArray& frame : rig.take())
-            timeline.append(QString::number(t) + ": " + frame.mid(5, 3).toHex(' '));
-    };
-    rig.device.receive(keyPress(Protocol::kKeyTap), 500);
-    record(500);
-    for (qint64 t = 501; t <= 3000; ++t) {
-        rig.device.advanceTo(t);
-        record(t);
-    }
-    QCOMPARE(timeline, QStringList({"500: 07 01 0d", "600: 07 00 0d", "1000: 07 01 0d", "1100: 07 00 0d",
-                                    "1500: 07 01 0d", "1600: 07 00 0d"}));
-}
 
 QTEST_MAIN(TestSimulator)
 #include "tst_simulator.moc"
