@@ -1,83 +1,47 @@
 #!/usr/bin/env bash
-# The connection as a user meets it, on a JACK server of the script's own:
-#  1. No MIDI system at all: the editor says so; Cancel ends it with status 0.
-#  2. The unit's ports gone between the choice and Ok: the message, status 0,
-#     and nothing opened.
-#  3. A key pressed while the port dialog is open is dropped: the unit's first
-#     frame is the start-up request.
-#  4. The chosen port is remembered: at the next start one Return connects.
-#  5. The unit ended mid-session: the panel shows it within 2 s, and presses
-#     reach nobody.
-#  6. The unit started again: the editor reconnects by itself, asks for the
-#     unit's state once, and shows it; also when it comes back at once, before
-#     the editor could see it gone (JACK gives it the same names, and while
-#     the old client is being removed it numbers the new one anew).
-# (The unit ended in the middle of a backup or a restore: faults_e2e.sh and
-# backup_e2e.sh.)
-# usage: connection_e2e.sh <zandorium-editor> <zandorium-sim> <work dir>
+# The connection as a user meets it, on a JACK server of the script's own. The
+# unit gone mid-backup or mid-restore: faults_e2e.sh, backup_e2e.sh.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-
-editor=$1
-simulator=$2
-work=$3
-
+editor=$1 simulator=$2 work=$3
 ensure_display "$0" "$@"
 e2e_begin xdotool import jackd jack_wait jack_lsp
-
 start_own_jack_server 256
 E2E_PIDS+=("$own_jack_pid")
 
 startup=$(frame 09 4D 00)
 dropped_line="Not sent: the device is not connected"
-count_of() { grep -c -x -F -e "$2" "$1" || true; }
-more_than() { [ "$(count_of "$1" "$2")" -gt "$3" ]; }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
-# start_editor [environment...]: the editor, its trace in editor.out.
-start_editor() {
-    env "$@" "$editor" >"$work/editor.out" 2>"$work/editor.err" &
-    editor_pid=$!
-    E2E_PIDS+=("$editor_pid")
-    wait_for 20 has_window '^Dialog$' || fail "no port dialog"
-    dialog=$(window_of '^Dialog$')
-    panel=$(window_of '^Zandorium Uploader$')
-}
-
-# Reads the message over the port dialog and presses Return on it.
-dismiss_over_dialog() {
-    edit=$dialog
-    dismiss_message
-}
-
 # The panel's place for the connection state, against its look while connected.
 connection_region() { crop "$panel" 500 28 350 64 "$work/$1.png"; }
 looks_connected() { connection_region now && same_picture "$work/now.png" "$work/connected.png"; }
 looks_lost() { ! looks_connected; }
+# The start-up request reached the unit exactly once, and a press reaches it.
+asked_once_and_working() {
+    sleep 1.5
+    lines_equal "$work/sim.out" "<- $startup" 1 || fail "the start-up request was sent more than once"
+    click_key "$panel" 2
+    wait_for 5 has_line "$work/sim.out" "<- $(frame 01 02)" || fail "a press did not reach the unit: $1"
+}
 
 echo "== No MIDI system: said, and Cancel ends the program"
 start_editor JACK_DEFAULT_SERVER=zandorium-nobody-runs-this-$$
 wait_for 10 has_message "No MIDI system could be opened" || fail "no word of the missing MIDI system"
-dismiss_over_dialog
-xdotool mousemove --window "$dialog" $(point 67 211) click 1
-await_exit "$editor_pid" 10
-[ "$status" = 0 ] || fail "Cancel ended with status $status"
+edit=$dialog dismiss_message
+click_at "$dialog" 67 211
+ends_ok "$editor_pid" Cancel
 
-echo "== The unit's ports go between the choice and Ok"
-unit=ZandoriumGone$$
-start_simulator "$simulator" "$unit"
+echo "== The unit's ports go between the choice and Ok: the message, status 0"
+start_simulator "$simulator" ZandoriumGone$$
 start_editor
-xdotool windowfocus --sync "$dialog" 2>/dev/null || true
-xdotool mousemove --window "$dialog" $(point 60 48) click 1
-xdotool type --delay 30 "$unit"
+type_port ZandoriumGone$$
 kill "$sim_pid"
-wait_for 10 bash -c '! jack_lsp | grep -q -F "$1"' _ "$unit" || fail "the unit's ports stayed"
-xdotool mousemove --window "$dialog" $(point 177 211) click 1
-wait_for 10 has_message "The MIDI ports could not be opened.  The port \"$unit" || fail "no failed-open message"
+wait_for 10 bash -c '! jack_lsp | grep -q -F "$1"' _ ZandoriumGone$$ || fail "the unit's ports stayed"
+click_at "$dialog" 177 211
+wait_for 10 has_message "The MIDI ports could not be opened.  The port \"ZandoriumGone$$" || fail "no failed-open message"
 grep -q -F "is no longer there." "$work/editor.err" || fail "the message does not say the port has gone"
-dismiss_over_dialog
-await_exit "$editor_pid" 10
-[ "$status" = 0 ] || fail "the failed open ended with status $status"
+edit=$dialog dismiss_message
+ends_ok "$editor_pid" "the failed open"
 ! grep -q -F -- "--> S $startup" "$work/editor.out" || fail "the start-up request was sent to a port that had gone"
 
 echo "== A key pressed before Ok never reaches the unit"
@@ -99,30 +63,27 @@ xdotool key Return
 wait_for 10 lines_equal "$work/sim.out" "<- $startup" 2 || fail "Return did not connect to the remembered port"
 wait_for 10 no_window '^Dialog$' || fail "the port dialog stayed"
 
-echo "== The unit goes and comes back at once: reconnected"
+# JACK gives it the same names, and numbers the new client anew while the old one is being removed.
+echo "== The unit goes and comes back at once, before the editor could see it gone: reconnected"
 kill -9 "$sim_pid"
 restart_simulator "$unit"
 wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "the editor did not reconnect to a unit back at once"
-sleep 1.5
-lines_equal "$work/sim.out" "<- $startup" 1 || fail "the start-up request was sent more than once"
-click_key "$panel" 2
-wait_for 5 has_line "$work/sim.out" "<- $(frame 01 02)" || fail "a press did not reach the unit back at once"
+asked_once_and_working "back at once"
 
 echo "== The unit goes: the panel says so within 2 s, presses reach nobody"
 sleep 1
 connection_region connected
 name_report="R $(frame 0A 0C 43 6C 61 73 73 69 63 20 4C 65 61 64) "
-names_before=$(count_of "$work/editor.out" "$name_report")
+names_before=$(count_of "$work/editor.out" "$name_report" -x)
 kill -9 "$sim_pid"
 gone=$(now_ms)
 wait_for 5 looks_lost || fail "the panel does not show the unit has gone"
 shown=$(($(now_ms) - gone))
 [ "$shown" -le 2500 ] || fail "the lost state showed after $shown ms"
 grep -q -F "The device's ports have gone" "$work/editor.err" || fail "no word of the lost unit on the console"
-dropped=$(count_of "$work/editor.err" "$dropped_line")
+dropped=$(count_of "$work/editor.err" "$dropped_line" -x)
 click_key "$panel" 4
-wait_for 5 lines_equal "$work/editor.err" "$dropped_line" $((dropped + 2)) \
-    || fail "a press while the unit was gone was not dropped"
+wait_for 5 lines_equal "$work/editor.err" "$dropped_line" $((dropped + 2)) || fail "a press while the unit was gone was not dropped"
 echo "   shown $shown ms after the unit went"
 
 echo "== The unit comes back: reconnected, asked once, its state shown"
@@ -130,11 +91,8 @@ restart_simulator "$unit"
 back=$(now_ms)
 wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "the editor did not reconnect"
 echo "   start-up request $(($(now_ms) - back)) ms after the unit came back"
-wait_for 10 more_than "$work/editor.out" "$name_report" "$names_before" || fail "the unit's state did not come back"
+wait_for 10 at_least $((names_before + 1)) "$work/editor.out" "$name_report" -x || fail "the unit's state did not come back"
 wait_for 5 looks_connected || fail "the panel still shows the unit as gone"
-sleep 1.5
-lines_equal "$work/sim.out" "<- $startup" 1 || fail "the start-up request was sent more than once"
-click_key "$panel" 2
-wait_for 5 has_line "$work/sim.out" "<- $(frame 01 02)" || fail "a press after the reconnection did not reach the unit"
+asked_once_and_working "after the reconnection"
 exit_front_panel "$panel" "$editor_pid"
 echo "PASS"
