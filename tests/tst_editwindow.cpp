@@ -68,13 +68,6 @@ void sendMouse(QWidget* widget, QEvent::Type type, const QPoint& local, const QP
 
 QColor pixelAt(QWidget* w, const QPoint& at) { return w->grab().toImage().pixelColor(at * w->devicePixelRatioF()); }
 
-QList<QByteArray> frames(const QStringList& bodies)
-{
-    QList<QByteArray> result;
-    for (const QString& body : bodies)
-        result.append(deviceFrame(qPrintable(body)));
-    return result;
-}
 
 QImage picture(const QIcon& icon) { return icon.pixmap(40, 40).toImage(); }
 
@@ -279,7 +272,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(trace->sentFrames(), QList<QByteArray>());
         action(form());
-        QCOMPARE(trace->sentFrames(), frames(sent));
+        QCOMPARE(trace->sentFrames(), deviceFrames(sent));
     }
 
     void bankAndNumberLabels_data()

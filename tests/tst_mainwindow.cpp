@@ -42,13 +42,6 @@ void sendMouse(QWidget* window, QEvent::Type type, const QPoint& local, Qt::Mous
     QApplication::sendEvent(window, &event);
 }
 
-QList<QByteArray> frames(const QStringList& bodies)
-{
-    QList<QByteArray> result;
-    for (const QString& body : bodies)
-        result.append(deviceFrame(qPrintable(body)));
-    return result;
-}
 
 QImage icon(const char* path) { return QIcon(path).pixmap(60, 60).toImage(); }
 
@@ -173,7 +166,7 @@ private slots:
         }
         // Releases are sent once it is clear they are no repeat.
         QTest::qWait(150);
-        QCOMPARE(trace.sentFrames(), frames(sent));
+        QCOMPARE(trace.sentFrames(), deviceFrames(sent));
     }
 
     void keysOnlyWhileThePanelHasThem()
@@ -201,7 +194,7 @@ private slots:
         other.show();
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
-        QCOMPARE(trace.sentFrames(), frames({"01 0D", "00 0D"}));
+        QCOMPARE(trace.sentFrames(), deviceFrames({"01 0D", "00 0D"}));
         // Still held when the panel is back: its repeats, flagged or not, and
         // its release send nothing more.
         other.close();
@@ -352,7 +345,7 @@ private slots:
         });
         QCOMPARE(QCoreApplication::exec(), 0);
         QVERIFY(!timedOut);
-        QCOMPARE(trace.sentFrames(), frames({"01 05", "00 05"}));
+        QCOMPARE(trace.sentFrames(), deviceFrames({"01 05", "00 05"}));
     }
 };
 

@@ -37,13 +37,6 @@ QRect markAround(const QPoint& centre) { return QRect(centre - QPoint(18, 18), Q
 void release(QWidget* dialog, const QPoint& position) { QTest::mouseClick(dialog, Qt::LeftButton, {}, position); }
 void report(const QString& body) { HubHarness::deliver(deviceFrame(qPrintable(body))); }
 
-QList<QByteArray> frames(const QStringList& bodies)
-{
-    QList<QByteArray> result;
-    for (const QString& body : bodies)
-        result.append(deviceFrame(qPrintable(body)));
-    return result;
-}
 
 // True as soon as the square changes, false if it holds still for more than
 // two ticks of the 500 ms timer.
@@ -116,18 +109,18 @@ private slots:
         QCOMPARE(button("pushButtonOK")->isVisible(), okShown);
         release(dialog, bankAt(28));
         release(dialog, numberAt(4));
-        QCOMPARE(trace->sentFrames(), frames(clickFrames));
+        QCOMPARE(trace->sentFrames(), deviceFrames(clickFrames));
         QCOMPARE(harness->hub().memoryIndex.load(), hubIndexAfterClicks);
         QCOMPARE(form().labelBank->text(), QString(mode == MemorySelect::kSelectMode ? "C" : "A"));
         if (okShown) {
             QTest::mouseClick(button("pushButtonOK"), Qt::LeftButton);
             clickFrames.append("06 02 1C");
-            QCOMPARE(trace->sentFrames(), frames(clickFrames));
+            QCOMPARE(trace->sentFrames(), deviceFrames(clickFrames));
             QCOMPARE(harness->hub().memoryIndex.load(), 284);
             QVERIFY(dialog->isVisible());
         }
         QTest::mouseClick(button("pushButtonCancel"), Qt::LeftButton);
-        QCOMPARE(trace->sentFrames(), frames(clickFrames + closeFrames));
+        QCOMPARE(trace->sentFrames(), deviceFrames(clickFrames + closeFrames));
         QVERIFY(!dialog->isVisible());
         QCOMPARE(g_memorySelect, dialog);
     }
@@ -200,7 +193,7 @@ private slots:
         QCOMPARE(mark("labelBackBank"), markAround(bankAt(row.bank)));
         QCOMPARE(mark("labelBackNumber"), markAround(numberAt(row.number)));
         QVERIFY(dialog->selectedBank() == row.bank && dialog->selectedNumber() == row.number);
-        QCOMPARE(trace->sentFrames(), frames(row.sent));
+        QCOMPARE(trace->sentFrames(), deviceFrames(row.sent));
         QCOMPARE(harness->hub().memoryIndex.load(), row.hubIndex);
         QCOMPARE(flashes(label("labelBackNumber")), row.flashing);
         QVERIFY(row.flashing || !label("labelBackNumber")->isHidden());
@@ -224,7 +217,7 @@ private slots:
         emit harness->hub().openSignalOpenMemorySelectWindow(MemorySelect::kSelectMode);
         QVERIFY(visibleAfterEscape);
         QVERIFY(first && first == g_memorySelect && !first->isVisible());
-        QCOMPARE(trace->sentFrames(), frames({"17 1C"}));
+        QCOMPARE(trace->sentFrames(), deviceFrames({"17 1C"}));
 
         emit harness->hub().openSignalOpenMemorySelectWindow(MemorySelect::kWriteMode);
         QCOMPARE(g_memorySelect, first.data());
@@ -280,7 +273,7 @@ private slots:
             report(closing);
         }
         QCOMPARE(shownTitle, title);
-        QCOMPARE(trace->sentFrames(), frames(sent));
+        QCOMPARE(trace->sentFrames(), deviceFrames(sent));
         QCOMPARE(harness->hub().memoryIndex.load(), hubIndex);
         QVERIFY(harness->hub().bank == hubIndex / 10 && harness->hub().number == hubIndex % 10);
     }

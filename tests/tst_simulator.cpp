@@ -31,13 +31,6 @@ struct Rig {
     Sim::SimulatedDevice device;
 };
 
-QList<QByteArray> frames(const QStringList& bodies)
-{
-    QList<QByteArray> list;
-    for (const QString& body : bodies)
-        list.append(deviceFrame(body.toLatin1().constData()));
-    return list;
-}
 
 // Each report the editor decodes, with the largest value each argument may
 // take; for a counted text, the largest count.
@@ -180,7 +173,7 @@ private slots:
         Rig rig;
         rig.device.receive(sent, 0);
         const QList<QByteArray> confirmed = rig.take();
-        QCOMPARE(confirmed, frames(replies));
+        QCOMPARE(confirmed, deviceFrames(replies));
         // Kept: the unit reports it again later.
         rig.device.reportWholeState();
         const QList<QByteArray> report = rig.take();
@@ -203,12 +196,12 @@ private slots:
         // Seeded memory 3: loop 3 and SW2 off.
         for (const char* key : {"01 02", "01 0B", "01 02", "00 02"})
             rig.device.receive(deviceFrame(key), 0);
-        QCOMPARE(rig.take(), frames({"07 01 02", "24 01 01 01 00 00 00 01 00 00 01 00 00 00", "07 01 0B",
+        QCOMPARE(rig.take(), deviceFrames({"07 01 02", "24 01 01 01 00 00 00 01 00 00 01 00 00 00", "07 01 0B",
                                      "24 01 01 01 00 00 00 01 00 00 01 00 01 00", "07 00 02",
                                      "24 01 01 00 00 00 00 01 00 00 01 00 01 00"}));
         rig.device.receive(deviceFrame("01 0C"), 0);  // menu
         const QList<QByteArray> menu = rig.take();
-        QCOMPARE(menu.mid(0, 2), frames({"08 01", "0A 0C 43 6C 61 73 73 69 63 20 4C 65 61 64"}));  // "Classic Lead"
+        QCOMPARE(menu.mid(0, 2), deviceFrames({"08 01", "0A 0C 43 6C 61 73 73 69 63 20 4C 65 61 64"}));  // "Classic Lead"
         QVERIFY(menu.contains(deviceFrame("24 01 01 00 00 00 00 01 00 00 01 00 01 00")));
     }
 
@@ -221,9 +214,9 @@ private slots:
             rig.device.receive(deviceFrame(body), 10);
         const Sim::Memory edited = state.current;
         QVERIFY(edited != untouched);
-        QCOMPARE(rig.take().mid(2), frames({"19 33", "20 09"}));
+        QCOMPARE(rig.take().mid(2), deviceFrames({"19 33", "20 09"}));
         rig.device.receive(deviceFrame("06 04 07"), 30);  // 519
-        QCOMPARE(rig.take(), frames({"28 00", "05 04 07", "17 33", "18 09", "0A 03 4E 65 77"}));
+        QCOMPARE(rig.take(), deviceFrames({"28 00", "05 04 07", "17 33", "18 09", "0A 03 4E 65 77"}));
         QCOMPARE(state.memories[519], edited);
         QCOMPARE(state.memories[3], untouched);
         QCOMPARE(state.currentIndex, 519);
@@ -231,10 +224,10 @@ private slots:
         rig.device.advanceTo(1029);
         QVERIFY(rig.take().isEmpty());
         rig.device.advanceTo(1030);
-        QCOMPARE(rig.take(), frames({"1B 01"}));
+        QCOMPARE(rig.take(), deviceFrames({"1B 01"}));
 
         rig.device.receive(deviceFrame("05 00 25"), 2000);  // selecting loads the memory
-        QCOMPARE(rig.take().mid(0, 4), frames({"05 00 25", "17 03", "18 07"})
+        QCOMPARE(rig.take().mid(0, 4), deviceFrames({"05 00 25", "17 03", "18 07"})
                                            << Sim::countedTextFrame(Command::MemoryName, state.memories[37].name));
         QCOMPARE(state.currentIndex, 37);
         QCOMPARE(state.current, state.memories[37]);

@@ -68,3 +68,11 @@ QByteArray deviceFrame(const char* bodyHex)
 {
     return hexBytes("F0 7E 10 07 02") + hexBytes(bodyHex) + hexBytes("F7");
 }
+
+QList<QByteArray> deviceFrames(const QStringList& bodiesHex)
+{
+    QList<QByteArray> frames;
+    for (const QString& body : bodiesHex)
+        frames.append(deviceFrame(qPrintable(body)));
+    return frames;
+}

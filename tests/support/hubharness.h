@@ -3,6 +3,7 @@
 // ports: frames are fed straight into the real receive callback.
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QStringList>
 
@@ -55,3 +56,4 @@ private slots:
 
 // A frame "F0 7E 10 07 02 <body> F7" from the hex text of its body.
 QByteArray deviceFrame(const char* bodyHex);
+QList<QByteArray> deviceFrames(const QStringList& bodiesHex);
