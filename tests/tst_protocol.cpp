@@ -4,6 +4,7 @@
 
 #include "protocol/commandsender.h"
 #include "protocol/encoding.h"
+#include "protocol/frame.h"
 #include "protocol/frameassembler.h"
 #include "support/tracecapture.h"
 
@@ -47,6 +48,15 @@ private slots:
         TraceCapture trace;
         const CommandSender sender;
         QCOMPARE(trace.lines(), QStringList{QStringLiteral("--> S F0 7E 10 07 02 09 4D 00 F7")});
+    }
+
+    // Arguments past the longest frame are dropped, never written past its end.
+    void frameNeverOverruns()
+    {
+        const Frame frame(Protocol::Command::KeyPress, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+                                                        1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
+        QCOMPARE(frame.size(), Frame::kCapacity);
+        QCOMPARE(frame.data()[Frame::kCapacity - 1], Protocol::kSysExEnd);
     }
 
     void values14And28Bit()
