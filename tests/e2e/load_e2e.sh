@@ -1,50 +1,32 @@
 #!/usr/bin/env bash
-# Load on the real editor, against the simulated unit:
-#  1. A flood: the unit sends frames of every command code, garbage, oversize
-#     frames, channel messages and real-time bytes as fast as the port carries
-#     them for 10 s, twice. The editor lives, its memory stays flat in the
-#     second, the numbered marker frames among the flood arrive in order with
-#     none lost, and afterwards the front panel still works.
-#  2. A long session: thousands of key presses and parameter changes, every
-#     frame arriving on both sides, with no growth in memory.
-# usage: load_e2e.sh <zandorium-editor> <zandorium-sim> <work dir>
+# Load on the real editor: floods of every command code, garbage, oversize
+# frames, channel messages and real-time bytes from the unit, and thousands of
+# key presses and parameter changes. Nothing lost, memory flat.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-
-editor=$1
-simulator=$2
-work=$3
-
+editor=$1 simulator=$2 work=$3
 ensure_display "$0" "$@"
 e2e_begin xdotool import jackd jack_wait
-
-# A JACK server of the script's own, with periods long enough that a loaded
-# machine does not miss them: a missed period loses what it carried.
+# Periods a loaded machine does not miss: a missed period loses what it carried.
 start_own_jack_server 1024
 E2E_PIDS+=("$own_jack_pid")
 # Two thirds of what a port carries at this period without loss.
 readonly FLOOD_BYTES_PER_MS=450
 
-# Memory may settle a little, never grow with the load.
-readonly GROWTH_LIMIT_KB=4096
-# stays_flat <before> <after>: AddressSanitizer keeps freed memory in
-# quarantine, so its builds grow by design; memory is judged in plain builds.
+rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+# stays_flat <before> <after>: resident KiB settle a little, never grow with the
+# load; judged in plain builds, as AddressSanitizer's quarantine grows by design.
 stays_flat() {
     [ -z "${ASAN_OPTIONS:-}" ] || return 0
-    [ $(($2 - $1)) -le $GROWTH_LIMIT_KB ] || fail "memory grew from $1 to $2 KiB"
+    [ $(($2 - $1)) -le 4096 ] || fail "memory grew from $1 to $2 KiB"
 }
-
-floods_done() { grep -c '^flood done' "$work/sim.err" || true; }
 # flood <seconds>: one flood, waited for; sets last_marker.
 flood() {
-    local before
-    before=$(floods_done)
+    local before=$(count_of "$work/sim.err" "flood done")
     sim_command flood "$1" $FLOOD_BYTES_PER_MS
-    wait_for $(($1 + 20)) bash -c '[ $(grep -c "^flood done" "$1") -gt $2 ]' _ "$work/sim.err" "$before" \
-        || fail "the flood did not end"
+    wait_for $(($1 + 20)) at_least $((before + 1)) "$work/sim.err" "flood done" || fail "the flood did not end"
     last_marker=$(sed -n 's/^flood done: .*last marker \([0-9]*\)$/\1/p' "$work/sim.err" | tail -n 1)
-    # Closes a memory dialog the flood may have left open.
-    sim_command close 0
+    sim_command close 0  # a memory dialog the flood may have opened
     sleep 1
 }
 # The marker numbers the editor received, in order of arrival: the six digits
@@ -53,17 +35,16 @@ markers_received() {
     grep -o -E "R $(command_prefix 0A)0B 6D 61 72 6B 20( 3[0-9]){6} F7" "$work/editor.out" \
         | awk '{ n = 0; for (i = 14; i <= 19; ++i) n = n * 10 + substr($i, 2, 1); print n }'
 }
-# Counted wherever they stand: a sent line can start in the middle of a
-# received one, whose bytes are traced as they come.
+# Sent frames counted wherever they stand: a sent line can start in the middle
+# of a received one, whose bytes are traced as they come.
 sent_count() { grep -o -F -e "--> S $(command_prefix "$1")$2 F7" "$work/editor.out" | wc -l; }
-arrived_count() { grep -c -x -F -e "<- $(command_prefix "$1")$2 F7" "$work/sim.out" || true; }
-# press_and_check <count>: key 1 pressed count times more; every press and
-# release reaches the unit.
+arrived_count() { count_of "$work/sim.out" "<- $(command_prefix "$1")$2 F7" -x; }
+# press_loop_key <count>: key 1 pressed count times more, each press and release reaching the unit.
 presses=0
 press_loop_key() {
     presses=$((presses + $1))
     xdotool mousemove --window "$panel" "${key_x[0]}" "${key_y[0]}" click --repeat "$1" --delay 8 1
-    wait_for 20 bash -c '[ "$(grep -c -x -F -e "<- $2" "$1")" = "$3" ]' _ "$work/sim.out" "$(command_prefix 00)00 F7" "$presses" \
+    wait_for 20 lines_equal "$work/sim.out" "<- $(frame 00 00)" "$presses" \
         || fail "$presses releases pressed, $(arrived_count 00 00) reached the unit"
     [ "$(sent_count 01 00)" = "$presses" ] && [ "$(arrived_count 01 00)" = "$presses" ] \
         || fail "$presses presses: $(sent_count 01 00) sent, $(arrived_count 01 00) arrived"
@@ -71,11 +52,9 @@ press_loop_key() {
 
 start_session ZandoriumLoad$$
 
-echo "== A flood of 10 s"
-# A first, longer flood brings up what the editor builds once (the memory
-# dialog, glyph and pixmap caches, the allocator's pools); measured, resident
-# memory settles within about 20 s of flood and then stays within a few
-# hundred KiB. The second flood must add nothing beyond that.
+echo "== A flood of 10 s: the editor lives, the markers arrive in order, memory flat, the panel works"
+# The first, longer flood brings up what the editor builds once (the memory dialog,
+# caches, the allocator's pools): measured, memory settles within about 20 s of it.
 flood 20
 first_marker=$last_marker
 rss_before=$(rss_kb "$editor_pid")
@@ -92,15 +71,10 @@ echo "   $(grep '^flood done' "$work/sim.err" | tail -n 1 | cut -d: -f2); $count
      "resident $rss_before -> $rss_after KiB"
 press_loop_key 1
 
-# Loop 1's LED reports, on and off (the flood's are not traced by the unit).
-leds_from_unit() { grep -c -E -e "^-> $(command_prefix 07)0[01] 00 F7$" "$work/sim.out" || true; }
-leds_to_editor() { grep -o -E -e "R $(command_prefix 07)0[01] 00 F7" "$work/editor.out" | wc -l; }
-
 echo "== A long session: key presses and parameter changes"
-# A first round brings the caches up (pixmaps, the allocator's pools).
+# Buffer 2 toggled: a frame on every click. The first rounds bring the caches up.
 session_round() {
     press_loop_key 400
-    # Buffer 2 toggled: a frame on every click.
     xdotool mousemove --window "$edit" 730 139 click --repeat 200 --delay 8 1
 }
 session_round
@@ -111,10 +85,11 @@ for round in 1 2 3 4 5 6; do session_round; done
 buffer_changes=$(($(sent_count 10 00) + $(sent_count 10 01)))
 [ "$buffer_changes" -ge 1600 ] || fail "1600 Buffer 2 clicks sent $buffer_changes frames"
 wait_for 20 bash -c '[ $(grep -c -F -e "<- $2" "$1") = $3 ]' _ "$work/sim.out" "$(command_prefix 10)" "$buffer_changes" \
-    || fail "$buffer_changes Buffer 2 frames sent, $(grep -c -F -e "<- $(command_prefix 10)" "$work/sim.out") arrived"
+    || fail "$buffer_changes Buffer 2 frames sent, $(received_by_unit 10) arrived"
 sleep 1
-leds_sent=$(leds_from_unit)
-leds_received=$(leds_to_editor)
+# Loop 1's LED reports, on and off (the flood's are not traced by the unit).
+leds_sent=$(grep -c -E -e "^-> $(command_prefix 07)0[01] 00 F7$" "$work/sim.out" || true)
+leds_received=$(grep -o -E -e "R $(command_prefix 07)0[01] 00 F7" "$work/editor.out" | wc -l)
 [ "$leds_received" = "$leds_sent" ] || fail "$leds_sent LED reports sent, $leds_received arrived"
 rss_after=$(rss_kb "$editor_pid")
 stays_flat "$rss_before" "$rss_after"
