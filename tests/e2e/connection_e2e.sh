@@ -16,7 +16,7 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 connection_region() { crop "$panel" 500 28 350 64 "$work/$1.png"; }
 looks_connected() { connection_region now && same_picture "$work/now.png" "$work/connected.png"; }
 looks_lost() { ! looks_connected; }
-# The start-up request reached the unit exactly once, and a press reaches it.
+# The start-up request reached the unit once, and a press reaches it.
 asked_once_and_working() {
     sleep 1.5
     lines_equal "$work/sim.out" "<- $startup" 1 || fail "the start-up request was sent more than once"

@@ -8,7 +8,7 @@ ensure_display "$0" "$@"
 e2e_begin xdotool xclip import
 
 unit=ZandoriumSession$$
-# Three seconds from a write to the unit closing the memory dialog: time to see its picture.
+# Three seconds from a write to the unit closing the memory dialog, to see its picture.
 start_simulator "$simulator" "$unit" --close-delay 3000
 startup=$(frame 09 4D 00)
 # The seeded current memory, "Classic Lead", as received (a space after F7).
@@ -92,7 +92,7 @@ unexpected=$(grep -- '^--> S ' "$work/editor.out" | grep -v -F \
 [ -z "$unexpected" ] || fail "frames no user action caused: $unexpected"
 close_editor "$edit"
 
-echo "== A key: press while held, the unit's LED answer, release at release"
+echo "== Front-panel keys: press while held, the LED answer, release at release; a held computer key; the corner"
 press=$(frame 01 02) release=$(frame 00 02)
 xdotool mousemove --window "$panel" "${key_x[2]}" "${key_y[2]}" mousedown 1
 wait_for 5 has_line "$work/sim.out" "<- $press" || fail "no press frame at the unit while the key is held"
@@ -103,12 +103,11 @@ xdotool mouseup 1
 wait_for 5 has_line "$work/sim.out" "<- $release" || fail "no release frame at the unit"
 has_line "$work/editor.out" "--> S $release" || fail "no release line in the trace"
 
-echo "== A computer key held: one press frame, one release frame"
 xset r on && xset r rate 200 30
 xdotool windowfocus --sync "$panel"
 xdotool keydown 4
 sent_to_unit "01 03"
-sleep 1.5  # several auto-repeats
+sleep 1.5  # auto-repeats
 ! has_line "$work/sim.out" "<- $(frame 00 03)" || fail "the key was released while held"
 xdotool keyup 4
 sent_to_unit "00 03"
@@ -116,7 +115,6 @@ sleep 0.5
 lines_equal "$work/sim.out" "<- $(frame 01 03)" 1 || fail "auto-repeat sent more press frames"
 lines_equal "$work/sim.out" "<- $(frame 00 03)" 1 || fail "auto-repeat sent more release frames"
 
-echo "== The panel keeps its size when its corner is dragged"
 size_before=$(panel_size)
 xdotool mousemove --window "$panel" $(point 1262 580) mousedown 1
 xdotool mousemove_relative --sync -- -160 -100
