@@ -71,6 +71,9 @@ void TraceTest::receiveLine_data()
     QTest::newRow("channel message shares the next line")
         << QList<QByteArray>{hexBytes("90 40 7F"), hexBytes("F0 7E 10 07 02 0F 02 F7")}
         << QStringLiteral("90 40 7F R F0 7E 10 07 02 0F 02 F7 \n");
+    // Longer than any line the trace holds: written in pieces, never past its end.
+    QTest::newRow("a frame of 3000 bytes") << QList<QByteArray>{hexBytes("F0") + QByteArray(2998, 1) + hexBytes("F7")}
+                                           << "R F0 " + QStringLiteral("01 ").repeated(2998) + "F7 \n";
 }
 
 void TraceTest::receiveLine()
