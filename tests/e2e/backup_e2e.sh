@@ -8,20 +8,19 @@ editor=$1 simulator=$2 work=$3
 ensure_display "$0" "$@"
 e2e_begin xdotool import cmp
 no_message() { ! has_message "" || fail "a message $1: $(grep Message "$work/editor.err")"; }
+# named <memory> <name>: the unit, switched there, reports the memory by that name.
+named() { sim_command memory "$1"; state_has "\"$2\""; }
 
 start_session ZandoriumBackup$$
 panel_region panel-hidden
 
 echo "== Back up, change memories on the unit, restore, back up again: identical"
 backup_to first
-sim_command memory 3
-state_has 'memory 3 (A, number 4) "Classic Lead"'
+named 3 'Classic Lead'
 sim_command rename 3 Changed Lead
 sim_command rename 518 Not Empty
-sim_command memory 518
-state_has '"Not Empty"'
-sim_command memory 3
-state_has '"Changed Lead"'
+named 518 'Not Empty'
+named 3 'Changed Lead'
 backup_to changed
 restore_from first.mem
 sleep 1
@@ -39,10 +38,8 @@ wait_for 5 grep -q -F "R $(frame 28 00)" "$work/editor.out" || fail "the unit di
 wait_for 5 panel_hidden panel-after || fail "the progress panel stayed after the restore"
 backup_to second
 cmp "$work/first.mem" "$work/second.mem" || fail "the second backup differs from the first"
-sim_command memory 518
-state_has '"Empty"'
-sim_command memory 3
-state_has '"Classic Lead"'
+named 518 'Empty'
+named 3 'Classic Lead'
 no_message "after a good backup and restore"
 
 echo "== Restoring the safety copy undoes the restore"
@@ -51,8 +48,7 @@ wait_for 60 at_least 2 "$work/sim.err" "restore complete" || fail "the copy was 
 wait_for 5 panel_hidden panel-undone || fail "the progress panel stayed after restoring the copy"
 backup_to undone
 cmp "$work/changed.mem" "$work/undone.mem" || fail "the unit's memory differs from before the first restore"
-sim_command memory 3
-state_has '"Changed Lead"'
+named 3 'Changed Lead'
 no_message "while undoing"
 
 echo "== The unit goes mid-restore: stopped at once, a message naming the block, the panel hidden"

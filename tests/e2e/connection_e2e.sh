@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The connection as a user meets it, on a JACK server of the script's own. The
-# unit gone mid-backup or mid-restore: faults_e2e.sh, backup_e2e.sh.
+# The connection as a user meets it, and its faults, on a JACK server of the
+# script's own so that it can be stopped. The unit gone mid-restore: backup_e2e.sh.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 editor=$1 simulator=$2 work=$3
@@ -46,7 +46,7 @@ ends_ok "$editor_pid" "the failed open"
 
 echo "== A key pressed before Ok never reaches the unit"
 unit=ZandoriumConnect$$
-restart_simulator "$unit"
+start_simulator "$simulator" "$unit"
 start_editor
 click_key "$panel" 2
 wait_for 5 lines_equal "$work/editor.err" "$dropped_line" 2 || fail "the key's frames were not dropped"
@@ -66,7 +66,7 @@ wait_for 10 no_window '^Dialog$' || fail "the port dialog stayed"
 # JACK gives it the same names, and numbers the new client anew while the old one is being removed.
 echo "== The unit goes and comes back at once, before the editor could see it gone: reconnected"
 kill -9 "$sim_pid"
-restart_simulator "$unit"
+start_simulator "$simulator" "$unit"
 wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "the editor did not reconnect to a unit back at once"
 asked_once_and_working "back at once"
 
@@ -87,12 +87,45 @@ wait_for 5 lines_equal "$work/editor.err" "$dropped_line" $((dropped + 2)) || fa
 echo "   shown $shown ms after the unit went"
 
 echo "== The unit comes back: reconnected, asked once, its state shown"
-restart_simulator "$unit"
+start_simulator "$simulator" "$unit" --block-interval 40  # paced, to be killed mid-backup
 back=$(now_ms)
 wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "the editor did not reconnect"
 echo "   start-up request $(($(now_ms) - back)) ms after the unit came back"
 wait_for 10 at_least $((names_before + 1)) "$work/editor.out" "$name_report" -x || fail "the unit's state did not come back"
 wait_for 5 looks_connected || fail "the panel still shows the unit as gone"
 asked_once_and_working "after the reconnection"
+
+echo "== The unit killed mid-backup: a message at once, the panel hidden, no file"
+open_editor
+panel_region panel-hidden
+start_backup lost
+wait_for 20 at_least 20 "$work/sim.out" "-> $(command_prefix 1E)" || fail "the backup did not start"
+kill -9 "$sim_pid"
+killed=$SECONDS
+wait_for 15 has_message "The device was disconnected during the backup." || fail "no message after the unit went away"
+[ $((SECONDS - killed)) -le 3 ] || fail "the editor gave up after $((SECONDS - killed)) s, not at once"
+# Back while the message is still open: the editor reconnects all the same.
+start_simulator "$simulator" "$unit"
+wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "no reconnection while the message was open"
+dismiss_message
+wait_for 5 panel_hidden panel-gone || fail "the progress panel stayed"
+[ -z "$(ls "$work" | grep -v -E '\.(out|err|log|png|in)$|^(config|data)$' || true)" ] || fail "files were written: $(ls "$work")"
+
+echo "== The JACK server stops: said once, each frame reported dropped, the windows working, Exit 0"
+sent_before=$(count_of "$work/editor.out" "--> S")
+{ kill "$own_jack_pid"; wait "$own_jack_pid"; } 2>/dev/null || true
+wait_for 10 grep -q -F "The JACK server has stopped" "$work/editor.err" || fail "no word of the stopped server"
+wait_for 10 has_message "The MIDI system has stopped" || fail "no message about the stopped server"
+dismiss_message
+click_key "$panel" 0
+sleep 0.5
+click_key "$panel" 0
+wait_for 5 at_least 4 "$work/editor.err" "Not sent: the MIDI system has stopped" -x || fail "the key presses were not reported as dropped"
+at_least $((sent_before + 4)) "$work/editor.out" "--> S" || fail "the front panel stopped sending"
+[ "$(count_of "$work/editor.err" "Message: The MIDI system has stopped")" = 1 ] || fail "the stopped server was reported more than once"
+click_at "$edit" 628 678
+wait_for 10 has_window '^Save to file$' || fail "the editor's buttons stopped working"
+xdotool key Escape
+wait_for 5 no_window '^Save to file$' || fail "the save dialog stayed"
 exit_front_panel "$panel" "$editor_pid"
 echo "PASS"

@@ -27,15 +27,11 @@ wait_for() {
     local deadline=$((SECONDS + $1)); shift
     until "$@"; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.1; done
 }
-# await_exit <pid> <seconds>: sets status to the child's exit status, or timeout.
-await_exit() {
-    status=timeout
-    wait_for "$2" bash -c "! kill -0 $1 2>/dev/null" || { kill "$1"; return; }
-    status=0
-    wait "$1" || status=$?
-}
 # ends_ok <pid> <what>: what ended it, with status 0, within 10 s.
-ends_ok() { await_exit "$1" 10; [ "$status" = 0 ] || fail "$2 ended with status $status"; }
+ends_ok() {
+    wait_for 10 bash -c "! kill -0 $1 2>/dev/null" || { kill "$1"; fail "$2 did not end the program within 10 s"; }
+    wait "$1" || fail "$2 ended with status $?"
+}
 
 window_of() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
 has_window() { [ -n "$(window_of "$1")" ]; }
@@ -83,7 +79,6 @@ start_simulator() {
     [ "${ZANDORIUM_REQUIRE_MIDI:-0}" != 1 ] || fail "the simulator did not start"
     echo "SKIP: no MIDI system for the simulator"; cat "$work/sim.err"; exit $E2E_SKIP
 }
-restart_simulator() { start_simulator "$simulator" "$@"; }
 sim_command() { echo "$*" >&7; }
 received_by_unit() { count_of "$work/sim.out" "<- $(command_prefix "$1")"; }
 # state_has <text...>: the unit's answer to a new state command holds each text.
