@@ -1,6 +1,5 @@
-// The memory select dialog on its real form with the real hub: where a click
-// counts, what each mode sends, the marks and the blink as the device and the
-// user move them, the dialog kept between openings, and the device closing it.
+// The memory select dialog on its real form with the real hub: where a click counts, what each mode
+// sends, the marks and the blink as device and user move them, reopening, and the device closing it.
 
 #include "app/globals.h"
 #include "core/minicore.h"
@@ -11,7 +10,6 @@
 #include "ui/memoryselect.h"
 #include "ui_editwindow.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -23,8 +21,11 @@ using Steps = std::function<void(MemorySelect*)>;
 // memory: the current memory reported first, if any.
 struct Marks { QString memory; Steps steps; int bank, number; bool flashing; int hubIndex; QStringList sent; };
 struct Mode { int mode; QString title; bool okShown; QStringList clickFrames; int hubIndex; QStringList closeFrames; };
+// button: the editor's, or none for a close with no dialog open.
+struct Closing { QString button, title, closing; QStringList sent; int hubIndex; };
 Q_DECLARE_METATYPE(Marks)
 Q_DECLARE_METATYPE(Mode)
+Q_DECLARE_METATYPE(Closing)
 
 namespace {
 
@@ -36,21 +37,23 @@ QRect markAround(const QPoint& centre) { return QRect(centre - QPoint(18, 18), Q
 
 void release(QWidget* dialog, const QPoint& position) { QTest::mouseClick(dialog, Qt::LeftButton, {}, position); }
 void report(const QString& body) { HubHarness::deliver(deviceFrame(qPrintable(body))); }
-
+// Clicks, then a report from the device if any.
+Steps then(const QList<QPoint>& clicks, const char* body = nullptr)
+{
+    return [=](MemorySelect* d) {
+        for (const QPoint& p : clicks)
+            release(d, p);
+        if (body)
+            report(body);
+    };
+}
 
 // True as soon as the square changes, false if it holds still for more than
 // two ticks of the 500 ms timer.
 bool flashes(const QLabel* square)
 {
     const bool startHidden = square->isHidden();
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (elapsed.elapsed() < 1200) {
-        QTest::qWait(40);
-        if (square->isHidden() != startHidden)
-            return true;
-    }
-    return false;
+    return QTest::qWaitFor([&] { return square->isHidden() != startHidden; }, 1200);
 }
 
 }  // namespace
@@ -62,33 +65,20 @@ class MemorySelectTest : public QObject
     // A dialog as the hub keeps it, shown without its modal loop.
     MemorySelect* open(int mode)
     {
-        g_memorySelect = new MemorySelect(mode);
-        g_memorySelect->show();
+        (g_memorySelect = new MemorySelect(mode))->show();
         return g_memorySelect;
     }
     const Ui::EditWindow& form() const { return harness->editWindow().widgets(); }
     QLabel* label(const char* name) const { return g_memorySelect->findChild<QLabel*>(name); }
     QPushButton* button(const char* name) const { return g_memorySelect->findChild<QPushButton*>(name); }
     QRect mark(const char* name) const { return label(name)->geometry(); }
-    // The hub opens the dialog with exec(); steps run inside that loop and
-    // must end it.
-    static void whileModal(const std::function<void()>& steps) { QTimer::singleShot(0, steps); }
 
     std::unique_ptr<TraceCapture> trace;
     std::unique_ptr<HubHarness> harness;
 
 private slots:
-    void init()
-    {
-        trace = std::make_unique<TraceCapture>();
-        harness = std::make_unique<HubHarness>();
-    }
-    void cleanup()
-    {
-        delete std::exchange(g_memorySelect, nullptr);
-        harness.reset();
-        trace.reset();
-    }
+    void init() { trace = std::make_unique<TraceCapture>(); harness = std::make_unique<HubHarness>(); }
+    void cleanup() { delete std::exchange(g_memorySelect, nullptr); harness.reset(); trace.reset(); }
 
     void eachModeSends_data()
     {
@@ -122,7 +112,6 @@ private slots:
         QTest::mouseClick(button("pushButtonCancel"), Qt::LeftButton);
         QCOMPARE(trace->sentFrames(), deviceFrames(clickFrames + closeFrames));
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(g_memorySelect, dialog);
     }
 
     // Each row reports the current memory, opens the dialog in select mode
@@ -131,53 +120,32 @@ private slots:
     void marksAndBlink_data()
     {
         QTest::addColumn<Marks>("row");
-        const Steps none = [](MemorySelect*) {};
-        const auto at = [](const QPoint& p) { return Steps([p](MemorySelect* d) { release(d, p); }); };
         const QString c5 = QStringLiteral("05 02 1C");
-        // A click counts only strictly inside a label: not on its border
-        // pixels, nor between labels.
-        QTest::newRow("A, left column") << Marks{{}, at({20, 96}), 0, 0, true, -1, {}};
-        QTest::newRow("A, right column") << Marks{{}, at({51, 96}), 0, 0, true, -1, {}};
-        QTest::newRow("A, top row") << Marks{{}, at({36, 80}), 0, 0, true, -1, {}};
-        QTest::newRow("A, bottom row") << Marks{{}, at({36, 111}), 0, 0, true, -1, {}};
-        QTest::newRow("gap between A and B") << Marks{{}, at({54, 96}), 0, 0, true, -1, {}};
-        QTest::newRow("gap between the letter rows") << Marks{{}, at({36, 116}), 0, 0, true, -1, {}};
-        QTest::newRow("digit 1, left column") << Marks{{}, at({310, 236}), 0, 0, true, -1, {}};
-        QTest::newRow("digit 10, right column") << Marks{{}, at({665, 236}), 0, 0, true, -1, {}};
-        QTest::newRow("gap between 1 and 2") << Marks{{}, at({343, 236}), 0, 0, true, -1, {}};
-        QTest::newRow("title") << Marks{{}, at({488, 20}), 0, 0, true, -1, {}};
-        QTest::newRow("just inside B") << Marks{{}, at({57, 81}), 1, 0, true, -1, {"17 01"}};
-        QTest::newRow("just inside the lower Z") << Marks{{}, at({950, 150}), 51, 0, true, -1, {"17 33"}};
-        QTest::newRow("just inside 10") << Marks{{}, at({664, 250}), 0, 9, false, 9, {"18 09", "05 00 09"}};
-        QTest::newRow("none known") << Marks{{}, none, 0, 0, true, -1, {}};
-        QTest::newRow("lower C, 5") << Marks{c5, none, 28, 4, false, 284, {}};
-        QTest::newRow("last memory") << Marks{"05 04 07", none, 51, 9, false, 519, {}};
-        QTest::newRow("index past the last memory") << Marks{"05 7F 7F", none, 0, 0, true, 16383, {}};
-        QTest::newRow("another bank clicked")
-            << Marks{c5, [](MemorySelect* d) { release(d, bankAt(0)); }, 0, 4, true, 284, {"17 00"}};
-        QTest::newRow("back to the confirmed bank") << Marks{c5, [](MemorySelect* d) {
-            release(d, bankAt(0));
-            release(d, bankAt(28));
-        }, 28, 4, false, 284, {"17 00", "17 1C"}};
-        QTest::newRow("number chosen") << Marks{c5, [](MemorySelect* d) {
-            release(d, bankAt(0));
-            release(d, numberAt(2));
-        }, 0, 2, false, 2, {"17 00", "18 02", "05 00 02"}};
-        QTest::newRow("device reports a bank")
-            << Marks{c5, [](MemorySelect*) { report("17 05"); }, 5, 4, true, 284, {}};
-        QTest::newRow("device reports a number") << Marks{c5, [](MemorySelect* d) {
-            release(d, bankAt(0));
-            report("18 02");
-        }, 0, 2, false, 2, {"17 00"}};
-        QTest::newRow("write bank report of the confirmed bank")
-            << Marks{c5, [](MemorySelect*) { report("19 1C"); }, 28, 4, true, 284, {}};
+        // A click counts only strictly inside a label: not on its border pixels, nor between labels.
+        const QList<QPair<const char*, QPoint>> misses = {{"A, left column", {20, 96}}, {"A, right column", {51, 96}},
+            {"A, top row", {36, 80}}, {"A, bottom row", {36, 111}}, {"gap between A and B", {54, 96}},
+            {"gap between the letter rows", {36, 116}}, {"digit 1, left column", {310, 236}},
+            {"digit 10, right column", {665, 236}}, {"gap between 1 and 2", {343, 236}}, {"title", {488, 20}}};
+        for (const auto& [name, at] : misses)
+            QTest::newRow(name) << Marks{{}, then({at}), 0, 0, true, -1, {}};
+        QTest::newRow("just inside B") << Marks{{}, then({{57, 81}}), 1, 0, true, -1, {"17 01"}};
+        QTest::newRow("just inside the lower Z") << Marks{{}, then({{950, 150}}), 51, 0, true, -1, {"17 33"}};
+        QTest::newRow("just inside 10") << Marks{{}, then({{664, 250}}), 0, 9, false, 9, {"18 09", "05 00 09"}};
+        QTest::newRow("none known") << Marks{{}, then({}), 0, 0, true, -1, {}};
+        QTest::newRow("lower C, 5") << Marks{c5, then({}), 28, 4, false, 284, {}};
+        QTest::newRow("last memory") << Marks{"05 04 07", then({}), 51, 9, false, 519, {}};
+        QTest::newRow("index past the last memory") << Marks{"05 7F 7F", then({}), 0, 0, true, 16383, {}};
+        QTest::newRow("another bank clicked") << Marks{c5, then({bankAt(0)}), 0, 4, true, 284, {"17 00"}};
+        QTest::newRow("back to the confirmed bank")
+            << Marks{c5, then({bankAt(0), bankAt(28)}), 28, 4, false, 284, {"17 00", "17 1C"}};
+        QTest::newRow("number chosen")
+            << Marks{c5, then({bankAt(0), numberAt(2)}), 0, 2, false, 2, {"17 00", "18 02", "05 00 02"}};
+        QTest::newRow("device reports a bank") << Marks{c5, then({}, "17 05"), 5, 4, true, 284, {}};
+        QTest::newRow("device reports a number") << Marks{c5, then({bankAt(0)}, "18 02"), 0, 2, false, 2, {"17 00"}};
+        QTest::newRow("write bank report of the confirmed bank") << Marks{c5, then({}, "19 1C"), 28, 4, true, 284, {}};
         // Reports of a bank or number that has no label move nothing.
-        for (const char* body : {"17 34", "18 0A", "19 7F", "20 0A"}) {
-            QTest::addRow("no label: %s", body) << Marks{c5, [body](MemorySelect* d) {
-                release(d, bankAt(3));
-                report(body);
-            }, 3, 4, true, 284, {"17 03"}};
-        }
+        for (const char* body : {"17 34", "18 0A", "19 7F", "20 0A"})
+            QTest::addRow("no label: %s", body) << Marks{c5, then({bankAt(3)}, body), 3, 4, true, 284, {"17 03"}};
     }
 
     void marksAndBlink()
@@ -207,7 +175,7 @@ private slots:
     {
         QPointer<MemorySelect> first;
         bool visibleAfterEscape = false;
-        whileModal([&] {
+        QTimer::singleShot(0, [&] {  // the hub opens the dialog with exec(); this runs inside and ends it
             first = g_memorySelect;
             QTest::keyClick(g_memorySelect, Qt::Key_Escape);
             visibleAfterEscape = g_memorySelect->isVisible();
@@ -221,7 +189,6 @@ private slots:
 
         emit harness->hub().openSignalOpenMemorySelectWindow(MemorySelect::kWriteMode);
         QCOMPARE(g_memorySelect, first.data());
-        QVERIFY(first->isVisible());
         QCOMPARE(label("labelWindowTitle")->text(), QStringLiteral("Memory Write"));
         QVERIFY(button("pushButtonOK")->isVisible());
         QCOMPARE(mark("labelBackBank"), markAround(bankAt(28)));
@@ -232,38 +199,31 @@ private slots:
     // loop; the device ends it, accepting the choice or not.
     void deviceClosesTheDialog_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("closing");
-        QTest::addColumn<QStringList>("sent");
-        QTest::addColumn<int>("hubIndex");
+        QTest::addColumn<Closing>("row");
         const QStringList write = {"1C 00", "19 00", "20 02"};
-        QTest::newRow("write accepted") << "pushButtonWriteMem" << "Memory Write" << "1B 01" << write << 2;
-        QTest::newRow("write cancelled") << "pushButtonWriteMem" << "Memory Write" << "1B 00" << write << 284;
-        QTest::newRow("select closed") << "pushButtonSelectMem" << "Memory Select" << "1B 00"
-                                       << QStringList{"17 00", "18 02", "05 00 02"} << 2;
-        QTest::newRow("accepted with no dialog") << QString() << QString() << "1B 01" << QStringList() << 284;
+        QTest::newRow("write accepted") << Closing{"pushButtonWriteMem", "Memory Write", "1B 01", write, 2};
+        QTest::newRow("write cancelled") << Closing{"pushButtonWriteMem", "Memory Write", "1B 00", write, 284};
+        QTest::newRow("select closed")
+            << Closing{"pushButtonSelectMem", "Memory Select", "1B 00", {"17 00", "18 02", "05 00 02"}, 2};
+        QTest::newRow("accepted with no dialog") << Closing{{}, {}, "1B 01", {}, 284};
     }
 
     void deviceClosesTheDialog()
     {
-        QFETCH(QString, button);
-        QFETCH(QString, title);
-        QFETCH(QString, closing);
-        QFETCH(QStringList, sent);
-        QFETCH(int, hubIndex);
+        QFETCH(Closing, row);
+        const auto& [button, title, closing, sent, hubIndex] = row;
         report("05 02 1C");
         QPointer<MemorySelect> dialog;
         QString shownTitle;
         bool modal = button.isEmpty();
         if (!button.isEmpty()) {
-            whileModal([&] {
+            QTimer::singleShot(0, [&] {
                 dialog = g_memorySelect;
                 modal = dialog->isModal() && dialog->isVisible();
                 shownTitle = label("labelWindowTitle")->text();
                 release(dialog, bankAt(0));
                 release(dialog, numberAt(2));
-                report(closing);
+                report(row.closing);
             });
             harness->editWindow().show();
             QTest::mouseClick(harness->editWindow().findChild<QPushButton*>(button), Qt::LeftButton);
