@@ -1,6 +1,5 @@
-// The editor dialog on the real form with the real hub: what each user action
-// sends, byte for byte, and that reports are shown, never sent back; labels,
-// keys, dragging, messages, no cut text, readable on black, screen readers.
+// The editor dialog on the real form with the real hub: what each user action sends, byte for byte, and that
+// reports are shown, never sent back; labels, keys, dragging, messages, no cut text, readable, screen readers.
 
 #include "app/globals.h"
 #include "core/minicore.h"
@@ -27,8 +26,7 @@ Q_DECLARE_METATYPE(Labels)
 
 namespace {
 
-// Near the indicator or the icon's left edge, where the text of a check box
-// or radio button always is.
+// Near the indicator or icon, where a check box's or radio button's text always is.
 void click(std::initializer_list<QAbstractButton*> buttons)
 {
     for (QAbstractButton* const button : buttons)
@@ -51,23 +49,14 @@ void typeAndConfirm(QPlainTextEdit* box, const QString& text, Qt::Key confirm)
 }
 
 // A key event as X times it: a repeat's release and press alike.
-void sendKeyAt(QWidget* widget, QEvent::Type type, Qt::Key key, ulong time,
-               Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+void sendKeyAt(QWidget* widget, QEvent::Type type, Qt::Key key, ulong time, Qt::KeyboardModifiers modifiers = {})
 {
     QKeyEvent event(type, key, modifiers, key == Qt::Key_Tab ? QStringLiteral("\t") : QStringLiteral("\r"));
     event.setTimestamp(time);
     QApplication::sendEvent(widget, &event);
 }
 
-void sendMouse(QWidget* widget, QEvent::Type type, const QPoint& local, const QPoint& global)
-{
-    QMouseEvent event(type, local, global, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
 QColor pixelAt(QWidget* w, const QPoint& at) { return w->grab().toImage().pixelColor(at * w->devicePixelRatioF()); }
-
 
 QImage picture(const QIcon& icon) { return icon.pixmap(40, 40).toImage(); }
 
@@ -78,51 +67,12 @@ class EditWindowTest : public QObject
     Q_OBJECT
 
     const Ui::EditWindow& form() const { return harness->editWindow().widgets(); }
-    // At the platform's default font, every text fits its widget and no two
-    // neighbours overlap, except the pairs that share a place on purpose.
-    void textFitsAndNothingOverlaps()
-    {
-        // The form's own widgets, not the parts Qt builds inside combo and spin boxes.
-        QList<QWidget*> widgets;
-        const auto named = [](const QObject* o) { return !o->objectName().isEmpty() && !o->objectName().startsWith("qt_"); };
-        for (QWidget* const widget : harness->editWindow().findChildren<QWidget*>())
-            if (named(widget) && named(widget->parentWidget()))
-                widgets.append(widget);
-        QVERIFY(widgets.size() > 100);
-        for (const QWidget* const widget : widgets) {
-            const QString name = widget->objectName();
-            QVERIFY2(widget->parentWidget()->rect().contains(widget->geometry()), qPrintable(name + " sticks out"));
-            const auto* const label = qobject_cast<const QLabel*>(widget);
-            const auto* const button = qobject_cast<const QAbstractButton*>(widget);
-            if ((label && !label->text().isEmpty()) || (button && !button->text().isEmpty()))
-                QVERIFY2(widget->width() >= widget->sizeHint().width() && widget->height() >= widget->fontMetrics().height(),
-                         qPrintable(name + " cuts its text"));
-            if (const auto* const group = qobject_cast<const QGroupBox*>(widget))
-                QVERIFY2(group->width() > group->fontMetrics().horizontalAdvance(group->title()),
-                         qPrintable(name + " cuts its title"));
-        }
-        const QSet<QSet<QString>> sharing = {{"labelBarra", "pushButtonClose"}, {"groupBoxPleaseWait", "labelDone"}};
-        for (const QWidget* const a : widgets)
-            for (const QWidget* const b : widgets)
-                if (a < b && a->parentWidget() == b->parentWidget() && !sharing.contains({a->objectName(), b->objectName()}))
-                    QVERIFY2(!a->geometry().intersects(b->geometry()),
-                             qPrintable(a->objectName() + " overlaps " + b->objectName()));
-    }
-
     std::unique_ptr<TraceCapture> trace;
     std::unique_ptr<HubHarness> harness;
 
 private slots:
-    void init()
-    {
-        trace = std::make_unique<TraceCapture>();
-        harness = std::make_unique<HubHarness>();
-    }
-    void cleanup()
-    {
-        harness.reset();
-        trace.reset();
-    }
+    void init() { trace = std::make_unique<TraceCapture>(); harness = std::make_unique<HubHarness>(); }
+    void cleanup() { harness.reset(); trace.reset(); }
 
     void userActionsSend_data()
     {
@@ -135,25 +85,22 @@ private slots:
 
         const QString thirty = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123");
         const QString thirtyHex = QString::fromLatin1(thirty.toLatin1().toHex(' '));
-        row("name of 31 cut to 30", {}, [=](F f) {
+        row("name of 31 cut to 30; line break, Latin-1 and beyond", {}, [=](F f) {
             typeAndSet(f.plainTextEditNome, f.pushButtonSetNome, thirty + "X");
             QCOMPARE(f.plainTextEditNome->toPlainText(), thirty);
-        }, {"0A 1E " + thirtyHex});
-        row("name of 30 unchanged", {}, [=](F f) { typeAndSet(f.plainTextEditNome, f.pushButtonSetNome, thirty); },
-            {"0A 1E " + thirtyHex});
-        row("line break, Latin-1 and beyond", {}, [](F f) {
-            typeAndSet(f.plainTextEditNome, f.pushButtonSetNome, QString::fromUtf8("a\nb\xC3\xA9\xE2\x98\x83\xF0\x9F\x8E\xB8"));
-        }, {"0A 06 61 5F 62 5F 3F 3F"});
-        row("device name of 12 cut to 11", {}, [](F f) {
+            typeAndSet(f.plainTextEditNome, f.pushButtonSetNome, "a\nb\xC3\xA9\xE2\x98\x83\xF0\x9F\x8E\xB8");
+        }, {"0A 1E " + thirtyHex, "0A 06 61 5F 62 5F 3F 3F"});
+        row("device name of 12 cut to 11, then empty", {}, [](F f) {
             typeAndSet(f.plainTextEditDeviceName, f.pushButtonSetNomeDevice, "Pedalboard1X");
             QCOMPARE(f.plainTextEditDeviceName->toPlainText(), QStringLiteral("Pedalboard1"));
-        }, {"25 0B 50 65 64 61 6C 62 6F 61 72 64 31"});
-        row("empty device name", {}, [](F f) { typeAndSet(f.plainTextEditDeviceName, f.pushButtonSetNomeDevice, ""); },
-            {"25 00"});
-        row("Return in the name box sets the name", {},
-            [](F f) { typeAndConfirm(f.plainTextEditNome, "Lead", Qt::Key_Return); }, {"0A 04 4C 65 61 64"});
-        row("Enter in the device name box sets it", {},
-            [](F f) { typeAndConfirm(f.plainTextEditDeviceName, "Rig", Qt::Key_Enter); }, {"25 03 52 69 67"});
+            typeAndSet(f.plainTextEditDeviceName, f.pushButtonSetNomeDevice, "");
+        }, {"25 0B 50 65 64 61 6C 62 6F 61 72 64 31", "25 00"});
+        row("Return in the name box, Enter in the device name box, Tab out of it", {}, [](F f) {
+            typeAndConfirm(f.plainTextEditNome, "Lead", Qt::Key_Return);
+            typeAndConfirm(f.plainTextEditDeviceName, "Rig", Qt::Key_Enter);
+            typeAndConfirm(f.plainTextEditDeviceName, "Dev", Qt::Key_Tab);
+            click({f.pushButtonSetNomeDevice});
+        }, {"0A 04 4C 65 61 64", "25 03 52 69 67", "25 03 44 65 76"});
         row("Return held, its repeat not flagged", {}, [](F f) {
             f.plainTextEditNome->setPlainText("Lead");
             for (const auto& [type, time] : {std::pair{QEvent::KeyPress, 100}, {QEvent::KeyRelease, 760},
@@ -162,28 +109,22 @@ private slots:
             sendKeyAt(f.plainTextEditNome, QEvent::KeyPress, Qt::Key_Tab, 1000, Qt::AltModifier);
             QCOMPARE(f.plainTextEditNome->toPlainText(), QStringLiteral("Lead"));
         }, {"0A 04 4C 65 61 64"});
-        row("Tab leaves the device name box", {}, [](F f) {
-            typeAndConfirm(f.plainTextEditDeviceName, "Dev", Qt::Key_Tab);
-            click({f.pushButtonSetNomeDevice});
-        }, {"25 03 44 65 76"});
 
-        row("pedals channel 5, Off, 5, 4", {}, [](F f) {
-            for (const int index : {5, 0, 5, 4})
-                f.comboBoxMIDIch->setCurrentIndex(index);
-        }, {"0E 04", "0E 10", "0E 04", "0E 03"});
+        row("pedal channel", {}, [](F f) { for (int i : {5, 0, 5, 4}) f.comboBoxMIDIch->setCurrentIndex(i); },
+            {"0E 04", "0E 10", "0E 04", "0E 03"});
         row("tap channel reported 2, then 1, Off, 2", {"0D 01 01 3C 40"}, [](F f) {
             QCOMPARE(f.comboBoxTAPMIDIch->currentText(), QStringLiteral("2"));
-            for (const int index : {1, 0, 2})
-                f.comboBoxTAPMIDIch->setCurrentIndex(index);
+            for (int i : {1, 0, 2}) f.comboBoxTAPMIDIch->setCurrentIndex(i);
         }, {"0D 00 01 3C 40", "0D 10 01 3C 40", "0D 01 01 3C 40"});
         row("tap mode and numbers", {"0D 01 01 3C 40"}, [](F f) {
             click({f.radioButtonCC, f.radioButtonCC, f.radioButtonNOTE});
             QTest::keyClick(f.spinBoxTAPNota, Qt::Key_Up);
             QTest::keyClick(f.spinBoxTAPCC, Qt::Key_Down);
         }, {"0D 01 00 3C 40", "0D 01 01 3C 40", "0D 01 01 3D 40", "0D 01 01 3D 3F"});
-        row("program 6 after channel 1 program 5", {"0C 04 00"},
-            [](F f) { QTest::keyClick(f.spinBoxPcTx, Qt::Key_Up); }, {"0C 05 00"});
-        row("program channel Off", {"0C 04 00"}, [](F f) { f.comboBoxMIDIchPC->setCurrentIndex(0); }, {"0C 04 10"});
+        row("program 6 after channel 1 program 5, then channel Off", {"0C 04 00"}, [](F f) {
+            QTest::keyClick(f.spinBoxPcTx, Qt::Key_Up);
+            f.comboBoxMIDIchPC->setCurrentIndex(0);
+        }, {"0C 05 00", "0C 05 10"});
         row("extended PC channel 16 reported, then Off", {"26 0F"}, [](F f) {
             QCOMPARE(f.comboBoxExtendedPCMIDIch->currentText(), QStringLiteral("16"));
             f.comboBoxExtendedPCMIDIch->setCurrentIndex(0);
@@ -192,11 +133,9 @@ private slots:
         // The icon changes only when the device reports the new state.
         // A screen reader is told whether it is on.
         row("effect 3 on turned off", {"24 00 00 01 00 00 00 00 00 00 00 00 00 00"}, [](F f) {
-            const QImage red = picture(QIcon(Artwork::kSwitchOnRed));
             const QString on = accessibleText(f.pushButton3, QAccessible::Description);
-            QCOMPARE(picture(f.pushButton3->icon()), red);
             click({f.pushButton3});
-            QCOMPARE(picture(f.pushButton3->icon()), red);
+            QCOMPARE(picture(f.pushButton3->icon()), picture(QIcon(Artwork::kSwitchOnRed)));
             HubHarness::deliver(deviceFrame("24 00 00 00 00 00 00 00 00 00 00 00 00 00"));
             QCOMPARE(picture(f.pushButton3->icon()), picture(QIcon(Artwork::kSwitchOff)));
             QVERIFY(accessibleText(f.pushButton3, QAccessible::Description) != on);
@@ -240,16 +179,13 @@ private slots:
         }, {"0B 00 01 08", "0B 00 00 08"});
 
         row("done shown for two seconds", {"28"}, [](F f) {
-            QVERIFY(!f.labelDone->isHidden());
             QTest::qWait(1700);
             QVERIFY(!f.labelDone->isHidden());
             QTRY_VERIFY_WITH_TIMEOUT(f.labelDone->isHidden(), 1000);
         }, {});
 
-        // Two reports before the GUI shows the first: the hub already holds
-        // the second when the first reaches its widget. Neither may be sent
-        // back, or a unit that answers each frame with a report keeps the
-        // exchange going for ever; nor the first again.
+        // Two reports before the GUI shows the first, so the hub holds the second as the first reaches its widget:
+        // neither may be sent back, nor the first again, or a unit answering each with a report never stops.
         const auto again = [](const char* body) { return [body](F) { HubHarness::deliver(deviceFrame(body)); }; };
         row("program change twice", {"0C 04 02", "0C 4B 06"}, again("0C 04 02"), {});
         row("MIDI channel twice", {"0E 03", "0E 09"}, again("0E 03"), {});
@@ -257,8 +193,7 @@ private slots:
         row("extended PC channel twice", {"26 02", "26 0A"}, again("26 02"), {});
     }
 
-    // Every row starts from reports, decoded on the input thread as RtMidi
-    // delivers them, which must be shown without a frame back.
+    // Each row starts from reports, decoded on the input thread as RtMidi gives them, shown without a frame back.
     void userActionsSend()
     {
         QFETCH(QStringList, reports);
@@ -303,7 +238,7 @@ private slots:
     void keysNeverCloseCloseControlDoes()
     {
         EditWindow& editor = harness->editWindow();
-        bool openAfterKeys = false;
+        bool openAfterKeys = false;  // and false again if Close did not close it
         QTimer::singleShot(50, this, [&] {
             // The first keys a user types land wherever the focus starts.
             QVERIFY(QTest::qWaitForWindowActive(&editor));
@@ -314,13 +249,9 @@ private slots:
             openAfterKeys = editor.isVisible();
             QTest::mouseClick(form().pushButtonClose, Qt::LeftButton);
         });
-        QTimer::singleShot(5000, &editor, &QDialog::reject);
-        QElapsedTimer clock;
-        clock.start();
+        QTimer::singleShot(5000, &editor, [&] { openAfterKeys = false; editor.reject(); });
         emit harness->hub().openSignalEditWindow(1);
-        QVERIFY(clock.elapsed() < 4000);
         QVERIFY(openAfterKeys);
-        QVERIFY(!editor.isVisible());
         QVERIFY(trace->sentFrames().isEmpty());
     }
 
@@ -331,18 +262,21 @@ private slots:
         editor.show();
         QVERIFY(QTest::qWaitForWindowExposed(&editor));
         const QPoint start = editor.pos();
-        const auto mouse = [&](QEvent::Type type, const QPoint& at) { sendMouse(&editor, type, at, editor.mapToGlobal(at)); };
+        const auto mouse = [&](QEvent::Type type, const QPoint& at) {
+            QMouseEvent event(type, at, editor.mapToGlobal(at),
+                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, Qt::LeftButton, {});
+            QApplication::sendEvent(&editor, &event);
+        };
         mouse(QEvent::MouseButtonPress, {300, 25});
         mouse(QEvent::MouseMove, {340, 65});
         QCOMPARE(editor.pos(), start);
         mouse(QEvent::MouseButtonPress, {300, 19});
         QCOMPARE(form().labelBarra->cursor().shape(), Qt::ClosedHandCursor);
         const QPoint target = start + QPoint(40, 30);
-        sendMouse(&editor, QEvent::MouseMove, {340, 49}, target + QPoint(300, 19));
+        mouse(QEvent::MouseMove, {340, 49});
         QCOMPARE(editor.pos(), target);
 
-        // A dialog opens mid-drag and takes the release. Later moves, as a
-        // slider pressed on its groove passes them on, leave the window alone.
+        // A dialog opens mid-drag and takes the release; later moves (a slider's groove passes them on) do nothing.
         QWidget dialog;
         dialog.show();
         dialog.activateWindow();
@@ -354,8 +288,7 @@ private slots:
         QCOMPARE(editor.pos(), target);
     }
 
-    // The style sheets paint white on black; what they do not cover must not
-    // vanish into the black. Nothing is cut and a screen reader names all.
+    // Style sheets paint white on black; what they miss must not vanish into it. Nothing is cut, all is named.
     void readableNamedAndUncut()
     {
         EditWindow& editor = harness->editWindow();
@@ -378,9 +311,37 @@ private slots:
         const QColor track = pixelAt(bar, QPoint(4, bar->height() / 2));
         QVERIFY2(track != pixelAt(form().groupBoxPleaseWait, bar->geometry().topLeft() - QPoint(3, 3)),
                  "the progress track is invisible");
-        textFitsAndNothingOverlaps();
+        // At the default font every text fits and no two neighbours overlap, but for pairs placed so on purpose;
+        // the form's own widgets, not the parts Qt builds inside combo and spin boxes.
+        QList<QWidget*> widgets;
+        const auto named = [](const QObject* o) {
+            return !o->objectName().isEmpty() && !o->objectName().startsWith("qt_");
+        };
+        for (QWidget* const w : editor.findChildren<QWidget*>())
+            if (named(w) && named(w->parentWidget()))
+                widgets.append(w);
+        QVERIFY(widgets.size() > 100);
+        for (const QWidget* const w : widgets) {
+            const QString name = w->objectName();
+            QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(name + " sticks out"));
+            const auto* const label = qobject_cast<const QLabel*>(w);
+            const auto* const button = qobject_cast<const QAbstractButton*>(w);
+            if ((label && !label->text().isEmpty()) || (button && !button->text().isEmpty()))
+                QVERIFY2(w->width() >= w->sizeHint().width() && w->height() >= w->fontMetrics().height(),
+                         qPrintable(name + " cuts its text"));
+            if (const auto* const group = qobject_cast<const QGroupBox*>(w))
+                QVERIFY2(group->width() > group->fontMetrics().horizontalAdvance(group->title()),
+                         qPrintable(name + " cuts its title"));
+        }
+        const QSet<QSet<QString>> sharing = {{"labelBarra", "pushButtonClose"}, {"groupBoxPleaseWait", "labelDone"}};
+        for (const QWidget* const a : widgets)
+            for (const QWidget* const b : widgets)
+                if (a < b && a->parentWidget() == b->parentWidget()
+                    && !sharing.contains({a->objectName(), b->objectName()}))
+                    QVERIFY2(!a->geometry().intersects(b->geometry()),
+                             qPrintable(a->objectName() + " overlaps " + b->objectName()));
         QCOMPARE(unnamedWidgets(&editor), QStringList());
-        QCOMPARE(unnamedWidgets(std::make_unique<DialogTextOk>(QStringLiteral("Nothing to say.")).get()), QStringList());
+        QCOMPARE(unnamedWidgets(std::make_unique<DialogTextOk>("Nothing to say.").get()), QStringList());
         form().plainTextEditNome->setPlainText(QStringLiteral("Lead"));
         const QList<QWidget*> controls{form().pushButtonBackup, form().spinBoxPcTx, form().plainTextEditNome};
         QList<QImage> disabled;
@@ -388,7 +349,7 @@ private slots:
             disabled.append(control->grab().toImage());
         editor.endPleaseWait();
         for (int i = 0; i < controls.size(); ++i)
-            QVERIFY2(controls[i]->grab().toImage() != disabled[i], qPrintable(controls[i]->objectName() + " looks enabled"));
+            QVERIFY2(controls[i]->grab().toImage() != disabled[i], qPrintable(controls[i]->objectName() + " enabled"));
     }
 
     void messageReplacesTheOpenOne()
@@ -413,7 +374,7 @@ private slots:
 
     void longMessageIsNotCut()
     {
-        const QString refusal = QStringLiteral("Incompatible version.\n\nFile data version 1.0.3\nDevice data version 1.0.2");
+        const QString refusal("Incompatible version.\n\nFile data version 1.0.3\nDevice data version 1.0.2");
         for (const QString& text : {refusal, QString(120, QLatin1Char('w')) + "\n" + refusal}) {
             const DialogTextOk dialog(text);
             const auto* const label = dialog.findChild<QLabel*>("label");
