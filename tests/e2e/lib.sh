@@ -1,5 +1,4 @@
-# Shared by the end-to-end scripts: waiting, windows, the simulator, the editor
-# as a user works it. Callers set "work", "editor" and "simulator".
+# Shared by the end-to-end scripts; callers set "work", "editor" and "simulator".
 # shellcheck shell=bash
 readonly E2E_SKIP=77
 E2E_PIDS=()
@@ -48,8 +47,7 @@ e2e_begin() {
     for tool in "$@"; do command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit $E2E_SKIP; }; done
     # No GPU in the virtual X server: no GL driver loaded for nothing.
     export QT_XCB_GL_INTEGRATION=none
-    rm -rf "$work"
-    mkdir -p "$work"
+    rm -rf "$work" && mkdir -p "$work"
     export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
     trap e2e_cleanup EXIT
 }
@@ -110,9 +108,8 @@ start_editor() {
     dialog=$(window_of '^Dialog$')
     panel=$(window_of '^Zandorium Uploader$')
 }
-# type_port <client name>: moves to the unit's entry by typing its name; choose_port presses Ok then.
+# type_port <client name>: the unit's name typed into the port dialog shown; choose_port presses Ok then.
 type_port() {
-    wait_for 20 has_window '^Dialog$' || fail "no port dialog"
     dialog=$(window_of '^Dialog$')
     xdotool windowfocus --sync "$dialog" 2>/dev/null || true
     click_at "$dialog" 60 48
@@ -123,15 +120,10 @@ choose_port() { type_port "$1"; sleep 0.3; click_at "$dialog" 177 211; }
 connect() {
     choose_port "$1"
     wait_for 10 grep -q -F "R $(command_prefix 22)" "$work/editor.out" || fail "the unit's versions did not arrive"
-    panel=$(window_of '^Zandorium Uploader$')
-    [ -n "$panel" ] || fail "no front panel"
+    panel=$(window_of '^Zandorium Uploader$') && [ -n "$panel" ] || fail "no front panel"
     wait_for 20 no_window '^Dialog$' || fail "the port dialog stayed"
 }
-open_editor() {
-    click_key "$panel" 12
-    wait_for 10 has_window '^Dialog$' || fail "Menu did not open the editor"
-    edit=$(window_of '^Dialog$')
-}
+open_editor() { click_key "$panel" 12; wait_for 10 has_window '^Dialog$' || fail "no editor after Menu"; edit=$(window_of '^Dialog$'); }
 # start_session <client name> [simulator options...]: a unit, the editor on it, the editor window (edit) open.
 start_session() { start_simulator "$simulator" "$@"; start_editor; connect "$1"; open_editor; }
 # The editor's close control; the front panel's Exit, which ends the editor.
