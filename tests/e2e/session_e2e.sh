@@ -11,6 +11,7 @@ unit=ZandoriumSession$$
 # Three seconds from a write to the unit closing the memory dialog, to see its picture.
 start_simulator "$simulator" "$unit" --close-delay 3000
 startup=$(frame 09 4D 00)
+caused=(-e "$startup" -e "$(frame 01 0C)" -e "$(frame 00 0C)")  # with Menu's press and release; changes adds its own
 # The seeded current memory, "Classic Lead", as received (a space after F7).
 name_report="R $(frame 0A 0C 43 6C 61 73 73 69 63 20 4C 65 61 64) "
 
@@ -23,7 +24,9 @@ changes() {
     wait_for 5 has_line "$work/editor.out" "--> S $(frame "$3")" || fail "the editor did not send $3"
     sent_to_unit "$3"
     wait_for 5 has_line "$work/editor.out" "R $(frame "$3") " || fail "no confirmation of $3 in the editor"
+    caused+=(-e "$(frame "$3")")
 }
+named_as() { xdotool mousemove --window "$edit" 580 74 click 1 key ctrl+a type --delay 20 "$1"; changes 869 74 "$2"; }
 # report_after <frame body> <command...>: one more report of the frame follows the command.
 report_after() {
     local line="R $(frame "$1") " before
@@ -57,15 +60,13 @@ wait_for 10 has_line "$work/editor.out" "$name_report" || fail "the unit's state
 sleep 0.5
 lines_equal "$work/sim.out" "<- $startup" 1 || fail "the start-up request did not arrive exactly once"
 lines_equal "$work/editor.out" "--> S $startup" 1 || fail "the start-up line is not in the trace exactly once"
-[ "$(grep -c -- '^-> ' "$work/sim.out")" = "$(grep -c '^R ' "$work/editor.out")" ] \
-    || fail "the editor traced a different number of frames than the unit sent"
+[ "$(grep -c -- '^-> ' "$work/sim.out")" = "$(grep -c '^R ' "$work/editor.out")" ] || fail "the trace differs from what the unit sent"
 
 echo "== Menu opens the editor filled with the current memory, nothing sent back"
 open_editor
 wait_for 5 lines_equal "$work/editor.out" "$name_report" 2 || fail "the unit did not report the memory again"
 sleep 1
-# Only the start-up request and Menu's press and release.
-[ "$(grep -c -- '^--> S ' "$work/editor.out")" = 3 ] || fail "frames were sent back: $(grep -- '^--> S ' "$work/editor.out")"
+[ "$(grep -c -- '^--> S ' "$work/editor.out")" = 3 ] || fail "more than start-up and Menu sent: $(grep -- '^--> S ' "$work/editor.out")"
 name_in_editor "Classic Lead"
 
 echo "== Each kind of control changes the unit"
@@ -73,8 +74,7 @@ changes 730 139 "10 01"                                       # Buffer 2 check b
 changes 610 163 "0F 01"                                       # amp B radio button
 changes 635 388 "0D 09 01 3A 51" Down Return                  # TAP channel combo: 9 to 10
 changes 898 294 "0C 04 0F"                                    # program spin box up: 4 to 5
-xdotool mousemove --window "$edit" 580 74 click 1 key ctrl+a type --delay 20 "E2E Lead"
-changes 869 74 "0A 08 45 32 45 20 4C 65 61 64"                # Set
+named_as "E2E Lead" "0A 08 45 32 45 20 4C 65 61 64"
 xdotool mousemove --window "$edit" 55 180 mousedown 2 mousemove --window "$edit" 55 150 \
     mousemove --window "$edit" 55 120 mouseup 2                # pedal 1 value slider, dragged
 wait_for 5 grep -q -- '^--> S F0 7E 10 07 02 02 00 ' "$work/editor.out" || fail "the slider sent nothing"
@@ -85,10 +85,7 @@ state_has 'memory 3 (A, number 4) "E2E Lead"' 'amp 1, buffer 2 1,' "pedal 1: val
 state_has 'program change: channel (wire) 15, program 5' 'TAP: channel (wire) 9, note 58'
 
 echo "== Only user actions were sent; the close control returns to the front panel"
-unexpected=$(grep -- '^--> S ' "$work/editor.out" | grep -v -F \
-    -e "$startup" -e "$(frame 01 0C)" -e "$(frame 00 0C)" -e "$(frame 10 01)" -e "$(frame 0F 01)" \
-    -e "$(frame 0D 09 01 3A 51)" -e "$(frame 0C 04 0F)" -e "$(frame 0A 08 45 32 45 20 4C 65 61 64)" \
-    -e "--> S F0 7E 10 07 02 02 00 " || true)
+unexpected=$(grep -- '^--> S ' "$work/editor.out" | grep -v -F "${caused[@]}" -e "--> S F0 7E 10 07 02 02 00 " || true)
 [ -z "$unexpected" ] || fail "frames no user action caused: $unexpected"
 close_editor "$edit"
 
@@ -112,8 +109,7 @@ sleep 1.5  # auto-repeats
 xdotool keyup 4
 sent_to_unit "00 03"
 sleep 0.5
-lines_equal "$work/sim.out" "<- $(frame 01 03)" 1 || fail "auto-repeat sent more press frames"
-lines_equal "$work/sim.out" "<- $(frame 00 03)" 1 || fail "auto-repeat sent more release frames"
+[ "$(grep -c -x -F -e "<- $(frame 01 03)" -e "<- $(frame 00 03)" "$work/sim.out")" = 2 ] || fail "auto-repeat sent more frames"
 
 size_before=$(panel_size)
 xdotool mousemove --window "$panel" $(point 1262 580) mousedown 1
@@ -156,8 +152,7 @@ same_picture "$work/panel-chosen.png" "$work/panel-284.png" || fail "the front p
 
 echo "== Writing the editor's settings into upper Z 10 (259)"
 open_editor
-xdotool mousemove --window "$edit" 580 74 click 1 key ctrl+a type --delay 20 "Saved Lead"
-changes 869 74 "0A 0A 53 61 76 65 64 20 4C 65 61 64"          # Set
+named_as "Saved Lead" "0A 0A 53 61 76 65 64 20 4C 65 61 64"
 # Amp B was sent for memory 3 already: this one is told by its count.
 report_after "0F 01" click_at "$edit" 610 163 || fail "amp B was not confirmed"
 click_at "$edit" 628 644                                        # Write Memory
