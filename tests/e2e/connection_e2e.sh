@@ -6,8 +6,7 @@ source "$(dirname "$0")/lib.sh"
 editor=$1 simulator=$2 work=$3
 ensure_display "$0" "$@"
 e2e_begin xdotool import cmp jackd jack_wait jack_lsp
-start_own_jack_server 256
-E2E_PIDS+=("$own_jack_pid")
+start_own_jack_server 256 && E2E_PIDS+=("$own_jack_pid")
 
 startup=$(frame 09 4D 00)
 dropped_line="Not sent: the device is not connected"
@@ -56,8 +55,7 @@ click_key "$panel" 2
 wait_for 5 lines_equal "$work/editor.err" "$dropped_line" 2 || fail "the key's frames were not dropped"
 choose_port "$unit"
 wait_for 10 grep -q '^<- ' "$work/sim.out" || fail "the unit received nothing"
-[ "$(grep -m 1 '^<- ' "$work/sim.out")" = "<- $startup" ] \
-    || fail "the unit's first frame is not the start-up request: $(grep -m 1 '^<- ' "$work/sim.out")"
+grep -m 1 '^<- ' "$work/sim.out" | grep -q -x -F -- "<- $startup" || fail "the unit's first frame is not the start-up request"
 exit_front_panel "$panel" "$editor_pid"
 
 echo "== The port is remembered: one Return connects"
@@ -88,13 +86,10 @@ grep -q -F "The device's ports have gone" "$work/editor.err" || fail "no word of
 dropped=$(count_of "$work/editor.err" "$dropped_line" -x)
 click_key "$panel" 4
 wait_for 5 lines_equal "$work/editor.err" "$dropped_line" $((dropped + 2)) || fail "a press while the unit was gone was not dropped"
-echo "   shown $shown ms after the unit went"
 
 echo "== The unit comes back: reconnected, asked once, its state shown"
 start_simulator "$simulator" "$unit" --block-interval 40  # paced, to be killed mid-backup
-back=$(now_ms)
 wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "the editor did not reconnect"
-echo "   start-up request $(($(now_ms) - back)) ms after the unit came back"
 wait_for 10 at_least $((names_before + 1)) "$work/editor.out" "$name_report" -x || fail "the unit's state did not come back"
 wait_for 5 looks_connected || fail "the panel still shows the unit as gone"
 asked_once_and_working "after the reconnection"
@@ -169,12 +164,10 @@ dismiss_message
 wait_for 5 panel_hidden panel-timeout || fail "the progress panel stayed after the time-out"
 
 echo "== A restore into a unit with an older data version is refused"
-versions=$(count_of "$work/editor.out" "R $(command_prefix 22)")
 start_simulator "$simulator" "$unit" --data-version 1.0.1
-wait_for 10 at_least $((versions + 1)) "$work/editor.out" "R $(command_prefix 22)" || fail "the older unit's versions did not arrive"
+wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "no reconnection to the older unit"
 restore_from first.mem
-wait_for 10 has_message "Incompatible version.  File data version 1.0.3 Memory data version 1.0.1" \
-    || fail "no refusal message: $(grep Message "$work/editor.err" || true)"
+wait_for 10 has_message "Incompatible version.  File data version 1.0.3 Memory data version 1.0.1" || fail "no refusal"
 dismiss_message
 wait_for 5 panel_hidden panel-refused || fail "the progress panel stayed after the refusal"
 [ "$(received_by_unit 1E)" = 0 ] || fail "a refused file reached the unit"
