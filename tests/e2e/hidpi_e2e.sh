@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The real editor on a screen of twice the usual density, scaled by Qt as a
-# desktop set to 2x has it: every window doubled and on the screen, the foot
-# switches drawn from their double-size paintings. Screenshots stay in $work.
+# The real editor on a 192 dpi screen, scaled by Qt as a 2x desktop has it: every window
+# doubled and on the screen, the foot switches drawn from their 2x paintings. Screenshots stay in $work.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 editor=$1 simulator=$2 work=$3
@@ -27,8 +26,7 @@ doubled() {
         || fail "the $4 at ${X},${Y} does not fit the screen"
     import -window "$1" "$work/$4@2x.png"
 }
-# switch_drawn_from <picture> <form x> <form y>: the foot switch centred there
-# shows its double-size painting's middle, pixel for pixel.
+# switch_drawn_from <picture> <form x> <form y>: the switch centred there is its 2x painting's middle.
 switch_drawn_from() {
     crop "$panel" $(($2 * 2 - 30)) $(($3 * 2 - 30)) 60 60 "$work/$1-shown.png"
     convert "$art/$1@2x.png" -crop 60x60+30+30 +repage "$work/$1-painted.png"
@@ -49,7 +47,6 @@ switch_drawn_from OnSwtRosso60x60 461 431
 
 echo "== The editor, the memory dialog and a message"
 open_editor
-sleep 0.5
 doubled "$edit" 929 741 editor
 click_at "$edit" 628 610
 wait_for 10 has_memory_dialog || fail "the memory dialog did not open"
