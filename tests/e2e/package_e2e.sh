@@ -13,10 +13,8 @@ e2e_begin xdotool cpack dpkg-deb apt-get objdump appstreamcli desktop-file-valid
 
 echo "== The package"
 cpack --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.out" 2>&1 || fail "cpack failed"
-deb=$(ls "$work"/package/*.deb)
-[ -f "$deb" ] || fail "no package"
+deb=$(ls "$work"/package/*.deb) || fail "no package"
 depends=$(dpkg-deb -f "$deb" Depends)
-echo "Depends: $depends"
 # The package names in Depends, alternatives included, one a line.
 depended=$(tr ',|' '\n\n' <<<"$depends" | awk 'NF { print $1 }')
 root=$work/root
@@ -46,12 +44,10 @@ entry=$root/usr/share/applications/$APP_ID.desktop
 metainfo=$root/usr/share/metainfo/$APP_ID.metainfo.xml
 desktop-file-validate "$entry" || fail "the desktop entry is not valid"
 appstreamcli validate --no-net "$metainfo" >"$work/appstream.out" 2>&1 || fail "$(cat "$work/appstream.out")"
-grep -q -F "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$metainfo" \
-    || fail "the AppStream file does not launch the desktop entry"
+grep -q -F "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$metainfo" || fail "the AppStream file launches no entry"
 grep -q -x "Icon=$APP_ID" "$entry" || fail "the desktop entry names another icon"
 grep -q -F "<project_license>GPL-3.0-or-later</project_license>" "$metainfo" || fail "the AppStream file names another licence"
-grep -q -x "License: GPL-3.0-or-later" "$root/usr/share/doc/zandorium-uploader/copyright" \
-    || fail "the package's copyright file does not name the licence"
+grep -q -x "License: GPL-3.0-or-later" "$root/usr/share/doc/zandorium-uploader/copyright" || fail "no licence in copyright"
 for size in 16 24 32 48 64 128 256 512; do
     icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png
     [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${size}x${size}" ] || fail "no ${size}x${size} icon"
@@ -63,7 +59,6 @@ start_simulator "$root/usr/bin/zandorium-sim" "$unit"
 editor=$(sed -n 's/^Exec=//p' "$entry")
 start_editor PATH="$root/usr/bin:$PATH"
 connect "$unit"
-[ "$(readlink -f "/proc/$editor_pid/exe")" = "$(readlink -f "$root/usr/bin/zandorium-editor")" ] \
-    || fail "the desktop entry did not start the installed editor"
+[ "$(readlink -f "/proc/$editor_pid/exe")" = "$(readlink -f "$root/usr/bin/zandorium-editor")" ] || fail "not the installed editor"
 exit_front_panel "$panel" "$editor_pid"
 echo "PASS"
