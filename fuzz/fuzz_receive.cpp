@@ -1,9 +1,6 @@
-// Arbitrary MIDI input, cut into messages at arbitrary points, through the
-// real receive callback, decoder, hub and windows.
-//
-// Input: one option byte, then the byte stream. Bit 0 of the option byte
-// starts a backup first, so blocks and end messages are collected and saved;
-// the other bits seed where the stream is cut.
+// Arbitrary MIDI input, cut into messages at arbitrary points, through the real
+// receive callback, decoder, hub and windows. The first byte's bit 0 starts a
+// backup first, so blocks are collected and saved; its other bits seed the cuts.
 
 #include "core/minicore.h"
 #include "midi/receivecallback.h"

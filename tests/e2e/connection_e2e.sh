@@ -30,6 +30,7 @@ asked_once_and_working() {
 echo "== No MIDI system: said, and Cancel ends the program"
 start_editor JACK_DEFAULT_SERVER=zandorium-nobody-runs-this-$$
 wait_for 10 has_message "No MIDI system could be opened" || fail "no word of the missing MIDI system"
+[ -e /dev/snd/seq ] || grep -q -F "and no JACK server is running." "$work/editor.err" || fail "the message gives no reason"
 edit=$dialog dismiss_message
 click_at "$dialog" 67 211
 ends_ok "$editor_pid" Cancel
