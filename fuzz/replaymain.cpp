@@ -1,6 +1,5 @@
-// Runs a fuzz target over files, without libFuzzer: the committed corpus and
-// every input that once failed are replayed by CTest with any compiler.
-// usage: <target> <file or folder>...
+// A fuzz target over files without libFuzzer, so CTest replays the corpus with
+// any compiler. usage: <target> <file or folder>...
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
-// The program's windows, hub and wiring as start-up builds them, without MIDI
-// ports: frames are fed straight into the real receive callback.
+// The windows, hub and wiring as start-up builds them; frames go straight into
+// the real receive callback.
 
 #include <QByteArray>
 #include <QList>
@@ -39,9 +39,7 @@ private:
     std::unique_ptr<SignalWiring> wiring_;
 };
 
-// Names of the hub's signals, recorded on the raising thread after the
-// signal's own slot. The display signals, which only pass texts between the
-// windows, are left out.
+// Names of the hub's signals but the display ones, in the order raised.
 class HubSignalLog : public QObject
 {
     Q_OBJECT
