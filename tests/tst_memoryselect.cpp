@@ -153,6 +153,7 @@ private slots:
             << Marks{c5, then({bankAt(0), numberAt(2)}), 0, 2, false, 2, {"17 00", "18 02", "05 00 02"}};
         QTest::newRow("device reports a bank") << Marks{c5, then({}, "17 05"), 5, 4, true, 284, {}};
         QTest::newRow("device reports a number") << Marks{c5, then({bankAt(0)}, "18 02"), 0, 2, false, 2, {"17 00"}};
+        QTest::newRow("device reports the first number") << Marks{c5, then({}, "18 00"), 28, 0, false, 280, {}};
         QTest::newRow("write bank report of the confirmed bank") << Marks{c5, then({}, "19 1C"), 28, 4, true, 284, {}};
         // Reports of a bank or number that has no label move nothing.
         for (const char* body : {"17 34", "18 0A", "19 7F", "20 0A"})
