@@ -2,7 +2,7 @@
 # Proves the tests catch faults: applies the mutants of scripts/mutants.txt one
 # at a time to a copy of the tree, rebuilds only what each touches, runs the
 # tests that could see it, and prints which tests killed it, or "survived".
-# A tool for developers, not part of CI: it takes about a minute a mutant.
+# A tool for developers, not part of CI: about half a minute a mutant.
 #   scripts/mutants.sh [pattern]   only the mutants whose line contains pattern
 #   scripts/mutants.sh 52-74       only the mutants of those numbers
 #   scripts/mutants.sh --check     only checks that every mutant applies
