@@ -100,7 +100,10 @@ while IFS=$'\t' read -r -u 3 file original replacement tests; do
         echo "#$number $line: NOT APPLIED" | tee -a "$report"
         continue
     fi
-    if ! cmake --build "$build" -j "$(nproc)" --target $(targets_of "$tests") >"$work/mutant-build.log" 2>&1; then
+    targets=$(targets_of "$tests")
+    if [ -z "$targets" ]; then
+        result="NO TEST MATCHES $tests"
+    elif ! cmake --build "$build" -j "$(nproc)" --target $targets >"$work/mutant-build.log" 2>&1; then
         # A mutant is a fault that compiles; this one is a mistake in the list.
         result="DOES NOT BUILD"
     else
