@@ -235,6 +235,7 @@ bool MiniCore::makeSafetyCopy()
         editWindow->widgets().progressBarPleaseWait->setValue(0);
         return true;
     }
+    Trace::note(QStringLiteral("No safety copy: %1").arg(QString(problem).replace('\n', ' ')));
     QMessageBox question(QMessageBox::Warning, QStringLiteral("Restore"),
                          QStringLiteral("No safety copy of the device's memory could be made:\n%1\n\n"
                                         "Restore without it? Every memory of the device will be replaced, "

@@ -6,7 +6,9 @@ source "$(dirname "$0")/lib.sh"
 editor=$1 simulator=$2 work=$3
 ensure_display "$0" "$@"
 e2e_begin xdotool import cmp jackd jack_wait jack_lsp
-start_own_jack_server 256 && E2E_PIDS+=("$own_jack_pid")
+# Periods a loaded machine does not miss: a missed period loses what it
+# carried, and a backup or restore missing a block stops.
+start_own_jack_server 1024 && E2E_PIDS+=("$own_jack_pid")
 
 startup=$(frame 09 4D 00)
 dropped_line="Not sent: the device is not connected"
