@@ -39,12 +39,17 @@ void DeviceWatch::start()
         return;
     const RtMidi::Api api = g_midiIn->getCurrentApi();
     askJack_ = api == RtMidi::UNIX_JACK;
+    askAlsa_ = api == RtMidi::LINUX_ALSA && alsa_.open();
+    pairedInOneClient_ = PortMatching::sameClient(g_midiConnection.selectedPortName,
+                                                  g_midiConnection.pairedOutputName(), g_midiConnection.naming());
     try {
         if (!askJack_) {
             in_ = std::make_unique<RtMidiIn>(api, kClientName);
             out_ = std::make_unique<RtMidiOut>(api, kClientName);
         }
-        connectedPorts_ = currentPorts();
+        const Lists now = lists();
+        connected_ = identityOf(now);
+        noteNamesakes(now);
     } catch (const RtMidiError& error) {
         std::fprintf(stderr, "The device's ports cannot be watched: if it goes, nothing says so. %s\n", error.what());
         return;
@@ -52,34 +57,49 @@ void DeviceWatch::start()
     timer_.start();
 }
 
-QStringList DeviceWatch::portNames(bool sources) const
+DeviceWatch::Lists DeviceWatch::lists() const
 {
-    if (askJack_)
-        return g_midiConnection.serverWatch().midiPortNames(sources);
-    return sources ? namesOf(*in_) : namesOf(*out_);
+    if (askJack_) {
+        const JackServerWatch& jack = g_midiConnection.serverWatch();
+        return {jack.midiPortNames(true), jack.midiPortNames(false)};
+    }
+    return {namesOf(*in_), namesOf(*out_)};
 }
 
-QString DeviceWatch::identityOf(bool sources, const QString& name) const
+QString DeviceWatch::identityOf(const QString& name, const QStringList& names) const
 {
-    const QStringList names = portNames(sources);
-    const int index = PortMatching::findStable(names, name);
-    if (index < 0)
+    if (!names.contains(name))
         return {};
-    const QString& fullName = names.at(index);
-    if (!askJack_)
-        return fullName;  // an ALSA client that comes back is numbered anew
-    // A device back within a second has the same JACK names, but the editor's
+    if (!askJack_ && !askAlsa_)
+        return name;
+    // Back within a second, a device has the same names, but the editor's
     // connections went with the ports it had.
-    const QStringList connections = g_midiConnection.serverWatch().connections(fullName);
+    const QStringList connections =
+        askJack_ ? g_midiConnection.serverWatch().connections(name) : alsa_.connections(name);
     const bool linked = std::any_of(connections.cbegin(), connections.cend(), &PortMatching::isOwnPort);
-    return fullName + (linked ? QLatin1String(" (connected)") : QLatin1String(" (not connected)"));
+    return name + (linked ? QLatin1String(" (connected)") : QLatin1String(" (not connected)"));
 }
 
-QString DeviceWatch::currentPorts() const
+QString DeviceWatch::identityOf(const Lists& now) const
 {
-    const QString input = identityOf(true, g_midiConnection.selectedPortName);
-    const QString output = identityOf(false, g_midiConnection.pairedOutputName());
+    const QString input = identityOf(g_midiConnection.selectedPortName, now.inputs);
+    const QString output = identityOf(g_midiConnection.pairedOutputName(), now.outputs);
     return input.isEmpty() || output.isEmpty() ? QString() : input + QLatin1Char('\n') + output;
+}
+
+void DeviceWatch::noteNamesakes(const Lists& now)
+{
+    const PortMatching::Naming naming = g_midiConnection.naming();
+    namesakeInputs_ = PortMatching::namesakes(now.inputs, g_midiConnection.selectedPortName, naming);
+    namesakeOutputs_ = PortMatching::namesakes(now.outputs, g_midiConnection.pairedOutputName(), naming);
+}
+
+void DeviceWatch::sayOnce(const QString& line)
+{
+    if (line == lastSaid_)
+        return;
+    lastSaid_ = line;
+    std::fprintf(stderr, "%s\n", qPrintable(line));
 }
 
 void DeviceWatch::check()
@@ -89,35 +109,72 @@ void DeviceWatch::check()
         timer_.stop();
         return;
     }
-    QString ports;
+    Lists now;
     try {
-        ports = currentPorts();
+        now = lists();
     } catch (const RtMidiError&) {
         return;  // a port went while the list was read: the next check sees
     }
     if (!lost_) {
-        if (ports == connectedPorts_)
+        if (identityOf(now) == connected_) {
+            noteNamesakes(now);
             return;
+        }
         lost_ = true;
+        lastSaid_.clear();
         g_midiConnection.closePorts();
         std::fprintf(stderr, "The device's ports have gone: %s\n", qPrintable(g_midiConnection.selectedPortName));
-        emit lost(g_midiConnection.selectedPortName);
+        emit lost(PortMatching::stableName(g_midiConnection.selectedPortName, g_midiConnection.naming()));
         // Gone and back between two checks: opened again at once.
     }
-    if (ports.isEmpty())
+    if (!reconnect(now))
         return;
-    QString error;
-    if (!g_midiConnection.reopenPorts(error)) {
-        // Perhaps not all of its ports are up yet: the next check tries again.
-        std::fprintf(stderr, "The device is back, but its ports could not be opened yet: %s\n", qPrintable(error));
-        return;
-    }
     try {
-        connectedPorts_ = currentPorts();
+        const Lists reopened = lists();
+        connected_ = identityOf(reopened);
+        noteNamesakes(reopened);
     } catch (const RtMidiError&) {
-        connectedPorts_.clear();  // seen as gone at the next check
+        connected_.clear();  // seen as gone at the next check
     }
     lost_ = false;
     std::fprintf(stderr, "The device is back: %s\n", qPrintable(g_midiConnection.selectedPortName));
     emit found();
+}
+
+bool DeviceWatch::reconnect(const Lists& now)
+{
+    const PortMatching::Naming naming = g_midiConnection.naming();
+    const QString& lastInput = g_midiConnection.selectedPortName;
+    const PortMatching::Match input = PortMatching::findAgain(now.inputs, lastInput, namesakeInputs_, naming);
+    if (input.index < 0) {
+        if (!input.rivals.isEmpty())
+            sayOnce(QStringLiteral("The device is back, but %1 could each be it: waiting until one is gone.")
+                        .arg(input.rivals.join(QStringLiteral(" and "))));
+        return false;
+    }
+    const QString& inputName = now.inputs.at(input.index);
+    // A device whose ports shared a client comes back with them in one client.
+    QStringList outputs = now.outputs;
+    if (pairedInOneClient_) {
+        outputs.erase(std::remove_if(outputs.begin(), outputs.end(),
+                                     [&](const QString& output) {
+                                         return !PortMatching::sameClient(inputName, output, naming);
+                                     }),
+                      outputs.end());
+    }
+    const PortMatching::Match output =
+        PortMatching::findAgain(outputs, g_midiConnection.pairedOutputName(), namesakeOutputs_, naming);
+    if (output.index < 0) {
+        if (!output.rivals.isEmpty())
+            sayOnce(QStringLiteral("The device is back, but its output could be %1: waiting until one is gone.")
+                        .arg(output.rivals.join(QStringLiteral(" or "))));
+        return false;
+    }
+    QString error;
+    if (!g_midiConnection.reopenPorts(inputName, outputs.at(output.index), error)) {
+        // Perhaps not all of its ports are up yet: the next check tries again.
+        sayOnce(QStringLiteral("The device is back, but its ports could not be opened yet: %1").arg(error));
+        return false;
+    }
+    return true;
 }

@@ -33,34 +33,6 @@ unsigned int portCountOf(Port& port)
     }
 }
 
-// RtMidi's default constructor gives up when the first back end it tries
-// throws, so on a machine without an ALSA sequencer it never reaches JACK.
-// Then every compiled back end is tried in turn, preferring one with ports.
-template <class Port>
-Port* createPort(const char* clientName, QString& failure)
-{
-    try {
-        return new Port(RtMidi::UNSPECIFIED, clientName);
-    } catch (const RtMidiError& error) {
-        failure = messageOf(error);
-    }
-    std::vector<RtMidi::Api> apis;
-    RtMidi::getCompiledApi(apis);
-    std::unique_ptr<Port> fallback;
-    for (const RtMidi::Api api : apis) {
-        try {
-            auto port = std::make_unique<Port>(api, clientName);
-            if (portCountOf(*port) > 0)
-                return port.release();
-            if (!fallback)
-                fallback = std::move(port);
-        } catch (const RtMidiError& error) {
-            failure = messageOf(error);
-        }
-    }
-    return fallback.release();
-}
-
 template <class Port>
 QString portNameOf(Port& port, unsigned int index)
 {
@@ -87,18 +59,49 @@ MidiConnection g_midiConnection;
 
 MidiConnection::MidiConnection()
 {
-    QString inFailure;
-    QString outFailure;
-    g_midiIn = createPort<RtMidiIn>(PortMatching::kInputClientName, inFailure);
-    g_midiOut = createPort<RtMidiOut>(PortMatching::kOutputClientName, outFailure);
-    if (!g_midiIn || !g_midiOut) {
-        unavailableReason_ = !g_midiIn ? inFailure : outFailure;
-        return;
-    }
-    // RtMidi's JACK back end only warns when no server answers, and then lists
-    // no ports, as if the system were merely empty. The watch's client tells.
-    if (g_midiOut->getCurrentApi() == RtMidi::UNIX_JACK && !serverWatch_.start())
+    // RtMidi's own choice moves on from an ALSA sequencer that lists no port
+    // yet to JACK, where no server may run; a device plugged in a moment later
+    // would then never appear.
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    std::unique_ptr<RtMidiIn> in;
+    std::unique_ptr<RtMidiOut> out;
+    for (const RtMidi::Api api : apis) {
+        try {
+            in = std::make_unique<RtMidiIn>(api, PortMatching::kInputClientName);
+            out = std::make_unique<RtMidiOut>(api, PortMatching::kOutputClientName);
+        } catch (const RtMidiError& error) {
+            unavailableReason_ = messageOf(error);
+            in.reset();
+            out.reset();
+            continue;
+        }
+        // RtMidi's JACK back end only warns when no server answers, and then
+        // lists no ports, as if the system were merely empty. The watch's
+        // client tells.
+        unavailableReason_.clear();
+        if (api != RtMidi::UNIX_JACK || serverWatch_.start())
+            break;
         unavailableReason_ = QStringLiteral("There is no ALSA sequencer, and no JACK server is running.");
+    }
+    if (!in)
+        return;
+    g_midiIn = in.release();
+    g_midiOut = out.release();
+}
+
+PortMatching::Naming MidiConnection::naming() const
+{
+    if (!g_midiIn)
+        return PortMatching::Naming::Plain;
+    switch (g_midiIn->getCurrentApi()) {
+    case RtMidi::LINUX_ALSA:
+        return PortMatching::Naming::Alsa;
+    case RtMidi::UNIX_JACK:
+        return PortMatching::Naming::Jack;
+    default:
+        return PortMatching::Naming::Plain;
+    }
 }
 
 unsigned int MidiConnection::refreshInputPorts()
@@ -129,30 +132,26 @@ bool MidiConnection::openPorts(int inputIndex, QString& error)
     }
     const QString chosen =
         (inputIndex >= 0 && inputIndex < portNames.size()) ? portNames.at(inputIndex) : QString();
-    if (openPair(chosen, error))
+    if (openPair(chosen, QString(), error))
         return true;
     stopReceiving();
     return false;
 }
 
-bool MidiConnection::reopenPorts(QString& error)
+bool MidiConnection::reopenPorts(const QString& inputName, const QString& outputName, QString& error)
 {
     if (!g_midiIn || !g_midiOut) {
         error = unavailableReason_;
         return false;
     }
     closePorts();
-    const QStringList inputs = portNamesOf(*g_midiIn);
-    const int index = PortMatching::findStable(inputs, selectedPortName);
-    if (index >= 0 && openPair(inputs.at(index), error))
+    if (openPair(inputName, outputName, error))
         return true;
-    if (index < 0)
-        error = QStringLiteral("The port \"%1\" is not there.").arg(selectedPortName);
     closePorts();
     return false;
 }
 
-bool MidiConnection::openPair(const QString& chosen, QString& error)
+bool MidiConnection::openPair(const QString& chosen, const QString& output, QString& error)
 {
     try {
         // The list may have changed since the dialog read it: look again.
@@ -174,9 +173,18 @@ bool MidiConnection::openPair(const QString& chosen, QString& error)
         // Read after the input is open, so the editor's own new port is listed
         // and left out, and indices are those the output will use.
         const QStringList outputNames = portNamesOf(*g_midiOut);
-        const int best = PortMatching::bestOutputIndex(chosen, outputNames);
-        if (best < 0) {
-            error = QStringLiteral("No output port could be paired with \"%1\".").arg(chosen);
+        const PortMatching::Match pairing = output.isEmpty()
+                                                ? PortMatching::pairOutput(chosen, outputNames, naming())
+                                                : PortMatching::Match{PortMatching::findLast(outputNames, output), {}};
+        if (pairing.index < 0) {
+            if (!output.isEmpty())
+                error = QStringLiteral("The output port \"%1\" is no longer there.").arg(output);
+            else if (pairing.rivals.isEmpty())
+                error = QStringLiteral("No output port could be paired with \"%1\".").arg(chosen);
+            else
+                error = QStringLiteral("No output port could be paired with \"%1\": %2 could each belong to it. "
+                                       "Give the devices names of their own.")
+                            .arg(chosen, pairing.rivals.join(QStringLiteral(" and ")));
             return false;
         }
 
@@ -188,14 +196,16 @@ bool MidiConnection::openPair(const QString& chosen, QString& error)
             callbackInstalled_ = true;
         }
 
-        const QString paired = outputNames.at(best);
-        const auto output = static_cast<unsigned int>(best);
-        g_midiOut->openPort(output, paired.toStdString());
-        if (portNameOf(*g_midiOut, output) != paired) {
+        const QString paired = outputNames.at(pairing.index);
+        const auto outputIndex = static_cast<unsigned int>(pairing.index);
+        g_midiOut->openPort(outputIndex, paired.toStdString());
+        if (portNameOf(*g_midiOut, outputIndex) != paired) {
             error = QStringLiteral("The output port \"%1\" is no longer there.").arg(paired);
             return false;
         }
-        selectedPortName = portNameOf(*g_midiIn, input);
+        // Not read back from the list: under ALSA the output just opened is
+        // listed among the inputs, before a client made after the editor's.
+        selectedPortName = chosen;
         pairedOutputName_ = paired;
         return true;
     } catch (const RtMidiError& failure) {

@@ -6,6 +6,7 @@
 // moment; nothing in this class is touched from there.
 
 #include "midi/jackserverwatch.h"
+#include "midi/portmatching.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,11 +19,11 @@ class RtMidiOut;
 class MidiConnection
 {
 public:
-    // Runs during static initialisation. It never throws: when RtMidi's default
-    // back end cannot start (no ALSA sequencer, say) the other compiled back
-    // ends are tried, and when none starts, or the one left is JACK with no
-    // server to talk to, the port lists stay empty and unavailableReason()
-    // says why.
+    // Runs during static initialisation. It never throws. The MIDI system is
+    // the ALSA sequencer wherever it opens, with or without ports, else the
+    // next compiled back end that starts (JACK only with a server running);
+    // when none does, the port lists stay empty and unavailableReason() says
+    // why.
     MidiConnection();
 
     QStringList portNames;     // MIDI input ports by name, the editors' own left out
@@ -32,15 +33,16 @@ public:
     int findPort(const QString& name) const;
 
     // Opens the input port listed at inputIndex, installs the receive
-    // callback, and opens the output port whose name is most like the input's,
-    // never one of the editor's own. A port that has gone since it was listed
-    // is a failure too, although RtMidi's JACK back end "opens" it. On failure
-    // returns false with the reason in error, and leaves no port open.
+    // callback, and opens the output that belongs with it
+    // (PortMatching::pairOutput), never one of the editor's own. A port that
+    // has gone since it was listed is a failure too, although RtMidi's JACK
+    // back end "opens" it. On failure returns false with the reason in error,
+    // and leaves no port open.
     bool openPorts(int inputIndex, QString& error);
 
-    // Opens the same pair again once the device is back, found by names that
-    // ignore ALSA's client:port numbers. The receive callback stays installed.
-    bool reopenPorts(QString& error);
+    // Opens the device's ports again, by the exact names they have now
+    // (midi/devicewatch.h finds them). The receive callback stays installed.
+    bool reopenPorts(const QString& inputName, const QString& outputName, QString& error);
 
     // Closes both ports; frames sent from then on are dropped, not queued.
     void closePorts();
@@ -61,6 +63,8 @@ public:
     bool holdingOtherFrames() const { return holdOtherFrames_; }
 
     static int nameSimilarity(const QString& a, const QString& b);
+    // How the MIDI system in use names its ports.
+    PortMatching::Naming naming() const;
 
     // Traces frame[0] up to its first F7 and sends it as one message. A frame
     // without F7 within capacity is refused. While the output is closed (before
@@ -81,7 +85,8 @@ public:
     const JackServerWatch& serverWatch() const { return serverWatch_; }
 
 private:
-    bool openPair(const QString& chosen, QString& error);
+    // output empty: the one that belongs with the input.
+    bool openPair(const QString& input, const QString& output, QString& error);
     const char* dropReason(const unsigned char* frame, std::size_t length) const;
 
     QString unavailableReason_;

@@ -6,6 +6,51 @@
 
 namespace PortMatching {
 
+namespace {
+
+const QRegularExpression& alsaAddress()
+{
+    static const QRegularExpression address(QStringLiteral(" (\\d+):\\d+$"));
+    return address;
+}
+
+const QRegularExpression& jackClientNumber()
+{
+    static const QRegularExpression number(QStringLiteral("-\\d\\d$"));
+    return number;
+}
+
+// The client's name as it was before the MIDI system numbered it.
+QString stableClient(const PortName& name, Naming naming)
+{
+    return naming == Naming::Jack ? QString(name.client).remove(jackClientNumber()) : name.client;
+}
+
+}  // namespace
+
+PortName parsePortName(const QString& name, Naming naming)
+{
+    PortName parsed;
+    if (naming == Naming::Plain) {
+        parsed.port = name;
+        return parsed;
+    }
+    QString rest = name;
+    if (naming == Naming::Alsa) {
+        const QRegularExpressionMatch address = alsaAddress().match(name);
+        if (address.hasMatch()) {
+            parsed.clientId = address.captured(1);
+            rest.truncate(address.capturedStart());
+        }
+    }
+    const int colon = rest.indexOf(QLatin1Char(':'));
+    parsed.client = colon < 0 ? rest : rest.left(colon);
+    parsed.port = colon < 0 ? QString() : rest.mid(colon + 1);
+    if (parsed.clientId.isEmpty())
+        parsed.clientId = parsed.client;
+    return parsed;
+}
+
 int nameSimilarity(const QString& a, const QString& b)
 {
     const int total = a.size() + b.size();
@@ -38,37 +83,120 @@ bool isOwnPort(const QString& name)
     return false;
 }
 
-int bestOutputIndex(const QString& inputName, const QStringList& outputNames)
+Match pairOutput(const QString& inputName, const QStringList& outputNames, Naming naming)
 {
+    const PortName input = parsePortName(inputName, naming);
+    Match match;
     int best = -1;
-    int bestIndex = -1;
     for (int i = 0; i < outputNames.size(); ++i) {
         if (isOwnPort(outputNames.at(i)))
+            continue;
+        if (naming != Naming::Plain && parsePortName(outputNames.at(i), naming).clientId != input.clientId)
             continue;
         const int score = nameSimilarity(inputName, outputNames.at(i));
         if (score > best) {
             best = score;
-            bestIndex = i;
+            match.index = i;
         }
     }
-    return bestIndex;
-}
+    if (match.index >= 0 || naming == Naming::Plain)
+        return match;
 
-QString stableName(const QString& name)
-{
-    static const QRegularExpression alsaAddress(QStringLiteral(" \\d+:\\d+$"));
-    static const QRegularExpression jackClientNumber(QStringLiteral("^([^:]*)-\\d\\d:"));
-    return QString(name).remove(alsaAddress).replace(jackClientNumber, QStringLiteral("\\1:"));
-}
-
-int findStable(const QStringList& names, const QString& name)
-{
-    const QString wanted = stableName(name);
-    for (int i = names.size() - 1; i >= 0; --i) {
-        if (stableName(names.at(i)) == wanted)
-            return i;
+    // Another client of the device's name, when there is only one such.
+    QString client;
+    for (int i = 0; i < outputNames.size(); ++i) {
+        const PortName output = parsePortName(outputNames.at(i), naming);
+        if (isOwnPort(outputNames.at(i)) || stableClient(output, naming) != stableClient(input, naming))
+            continue;
+        if (!client.isEmpty() && output.clientId != client) {
+            match.index = -1;
+            break;
+        }
+        client = output.clientId;
+        const int score = nameSimilarity(input.port, output.port);
+        if (score > best) {
+            best = score;
+            match.index = i;
+        }
     }
-    return -1;
+    if (match.index >= 0 || client.isEmpty())
+        return match;
+    for (const QString& name : outputNames) {
+        if (!isOwnPort(name) && stableClient(parsePortName(name, naming), naming) == stableClient(input, naming))
+            match.rivals.append(name);
+    }
+    return match;
+}
+
+bool sameClient(const QString& a, const QString& b, Naming naming)
+{
+    const QString client = parsePortName(a, naming).clientId;
+    return !client.isEmpty() && client == parsePortName(b, naming).clientId;
+}
+
+QString stableName(const QString& name, Naming naming)
+{
+    switch (naming) {
+    case Naming::Alsa:
+        return QString(name).remove(alsaAddress());
+    case Naming::Jack: {
+        const int colon = name.indexOf(QLatin1Char(':'));
+        return colon < 0 ? name : name.left(colon).remove(jackClientNumber()) + name.mid(colon);
+    }
+    case Naming::Plain:
+        break;
+    }
+    return name;
+}
+
+Match findAgain(const QStringList& names, const QString& lastName, const QStringList& others, Naming naming)
+{
+    Match match;
+    match.index = findLast(names, lastName);
+    if (match.index >= 0)
+        return match;
+    const QString wanted = stableName(lastName, naming);
+    QList<int> candidates;
+    for (int i = 0; i < names.size(); ++i) {
+        if (stableName(names.at(i), naming) == wanted && !others.contains(names.at(i)))
+            candidates.append(i);
+    }
+    if (candidates.size() == 1)
+        match.index = candidates.first();
+    else
+        for (const int i : candidates)
+            match.rivals.append(names.at(i));
+    return match;
+}
+
+QStringList namesakes(const QStringList& names, const QString& name, Naming naming)
+{
+    const QString wanted = stableName(name, naming);
+    QStringList found;
+    std::copy_if(names.cbegin(), names.cend(), std::back_inserter(found), [&](const QString& other) {
+        return other != name && stableName(other, naming) == wanted;
+    });
+    return found;
+}
+
+int findRemembered(const QStringList& names, const QString& fullName, const QString& stable, Naming naming)
+{
+    if (!fullName.isEmpty()) {
+        const int exact = findLast(names, fullName);
+        if (exact >= 0)
+            return exact;
+    }
+    if (stable.isEmpty())
+        return -1;
+    int found = -1;
+    for (int i = 0; i < names.size(); ++i) {
+        if (stableName(names.at(i), naming) != stable)
+            continue;
+        if (found >= 0)
+            return -1;
+        found = i;
+    }
+    return found;
 }
 
 }  // namespace PortMatching

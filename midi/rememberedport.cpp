@@ -1,12 +1,12 @@
 #include "midi/rememberedport.h"
 
-#include "midi/portmatching.h"
-
 #include <QSettings>
 
 namespace {
 
-constexpr char kKey[] = "midi/inputPort";
+// The stable name keeps the key earlier versions stored it under.
+constexpr char kStableKey[] = "midi/inputPort";
+constexpr char kFullKey[] = "midi/inputPortFullName";
 
 // Under the XDG configuration folder: zandorium/uploader.conf.
 struct Settings : QSettings {
@@ -17,14 +17,24 @@ struct Settings : QSettings {
 
 namespace RememberedPort {
 
-QString load()
+Stored load()
 {
-    return Settings().value(QLatin1String(kKey)).toString();
+    const Settings settings;
+    return {settings.value(QLatin1String(kFullKey)).toString(), settings.value(QLatin1String(kStableKey)).toString()};
 }
 
-void store(const QString& portName)
+void store(const QString& portName, PortMatching::Naming naming)
 {
-    Settings().setValue(QLatin1String(kKey), PortMatching::stableName(portName));
+    Settings settings;
+    settings.setValue(QLatin1String(kFullKey), portName);
+    settings.setValue(QLatin1String(kStableKey), PortMatching::stableName(portName, naming));
+}
+
+void forget()
+{
+    Settings settings;
+    settings.remove(QLatin1String(kFullKey));
+    settings.remove(QLatin1String(kStableKey));
 }
 
 }  // namespace RememberedPort

@@ -4,7 +4,7 @@
 
 readonly ZANDORIUM_PACKAGES=(
     g++ make cmake pkg-config
-    qtbase5-dev qtbase5-dev-tools librtmidi-dev libjack-jackd2-dev
+    qtbase5-dev qtbase5-dev-tools librtmidi-dev libjack-jackd2-dev libasound2-dev
     jackd2
     xvfb xauth xdotool xclip imagemagick x11-xserver-utils
     dpkg-dev appstream desktop-file-utils

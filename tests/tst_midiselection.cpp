@@ -36,7 +36,7 @@ private slots:
 
     void init()
     {
-        RememberedPort::store(QString());
+        RememberedPort::forget();
         dialog = std::make_unique<midiselection>();
     }
 
@@ -117,7 +117,8 @@ private slots:
         QTest::addColumn<bool>("selected");
         QTest::newRow("nothing stored") << QString() << false;
         QTest::newRow("the peer") << kPeerName << true;
-        QTest::newRow("the peer, once numbered by ALSA") << QStringLiteral(" 130:0") << true;
+        // ALSA's client number, or JACK's number for a taken name, given anew.
+        QTest::newRow("the peer, renumbered") << QStringLiteral("renumbered") << true;
         QTest::newRow("a port not listed") << QStringLiteral("ZandoriumUnplugged:MIDI 1") << false;
     }
 
@@ -128,9 +129,11 @@ private slots:
         const QString peerEntry = list()->findItems(kPeerName, Qt::MatchStartsWith).value(0)->text();
         if (stored.startsWith(kPeerName))
             stored = peerEntry;
-        else if (stored.startsWith(QLatin1Char(' ')))
-            stored = peerEntry + stored;
-        RememberedPort::store(stored);
+        else if (stored == QLatin1String("renumbered"))
+            stored = g_midiConnection.naming() == PortMatching::Naming::Alsa
+                         ? QString(peerEntry).replace(QRegularExpression(" \\d+:\\d+$"), " 99:0")
+                         : QString(peerEntry).replace(QRegularExpression("^([^:]*?)(-\\d\\d)?:"), "\\1-07:");
+        RememberedPort::store(stored, g_midiConnection.naming());
         dialog = std::make_unique<midiselection>();
 
         const QListWidgetItem* const current = list()->currentItem();
@@ -139,13 +142,14 @@ private slots:
         if (!selected)
             return;
         // One Return connects, and the open port is remembered for the next start.
-        RememberedPort::store(QString());
+        RememberedPort::forget();
         QTimer::singleShot(0, this, [&] { QTest::keyClick(list(), Qt::Key_Return); });
         QTimer::singleShot(5000, dialog.get(), &QDialog::reject);
         dialog->exec();
         g_midiConnection.stopReceiving();
         QVERIFY(dialog->accepted);
-        QCOMPARE(RememberedPort::load(), PortMatching::stableName(peerEntry));
+        QCOMPARE(RememberedPort::load().fullName, peerEntry);
+        QCOMPARE(RememberedPort::load().stableName, PortMatching::stableName(peerEntry, g_midiConnection.naming()));
     }
 
     void failedOpenIsReportedAndEndsTheDialog_data()

@@ -1,7 +1,6 @@
 #include "ui/mainwindow.h"
 
 #include "app/globals.h"
-#include "midi/portmatching.h"
 #include "protocol/commandsender.h"
 #include "protocol/protocol.h"
 #include "resources/artwork.h"
@@ -121,9 +120,15 @@ void MainWindow::displayName(const char* text)
 
 void MainWindow::showDeviceLost(const QString& portName)
 {
-    ui->labelConnection->setText(
-        tr("DEVICE DISCONNECTED\nWaiting for %1 to come back").arg(PortMatching::stableName(portName)));
-    ui->labelConnection->show();
+    // The name is cut to fit its line: a long one would wrap out of the box.
+    QLabel* const box = ui->labelConnection;
+    box->ensurePolished();
+    const QString waiting = tr("Waiting for %1 to come back");
+    const QFontMetrics metrics = box->fontMetrics();
+    const int room = box->contentsRect().width() - metrics.horizontalAdvance(waiting.arg(QString()));
+    box->setText(tr("DEVICE DISCONNECTED") + QLatin1Char('\n')
+                 + waiting.arg(metrics.elidedText(portName, Qt::ElideMiddle, room)));
+    box->show();
 }
 
 void MainWindow::showDeviceFound()

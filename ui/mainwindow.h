@@ -31,7 +31,8 @@ public:
     void displayNumber(const char* text);
     void displayName(const char* text);
 
-    // The device's ports have gone: says so on the panel until showDeviceFound.
+    // The device's ports have gone: says so on the panel, with the name of the
+    // port it waits for, until showDeviceFound.
     void showDeviceLost(const QString& portName);
     void showDeviceFound();
     // For good: only a new start connects again.

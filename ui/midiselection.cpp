@@ -70,10 +70,9 @@ void midiselection::refreshList()
 
 void midiselection::selectRememberedPort()
 {
-    const QString remembered = RememberedPort::load();
-    if (remembered.isEmpty())
-        return;
-    const int index = PortMatching::findStable(g_midiConnection.portNames, remembered);
+    const RememberedPort::Stored remembered = RememberedPort::load();
+    const int index = PortMatching::findRemembered(g_midiConnection.portNames, remembered.fullName,
+                                                   remembered.stableName, g_midiConnection.naming());
     if (index < 0)
         return;
     ui->listWidget->setCurrentRow(index);
@@ -94,7 +93,7 @@ void midiselection::on_pushButtonOk_clicked()
     const int index = g_midiConnection.findPort(g_midiConnection.selectedPortName);
     QString error;
     if (g_midiConnection.openPorts(index, error)) {
-        RememberedPort::store(g_midiConnection.selectedPortName);
+        RememberedPort::store(g_midiConnection.selectedPortName, g_midiConnection.naming());
         accepted = true;
     } else {
         DialogTextOk::showMessage(tr("The MIDI ports could not be opened.\n\n%1").arg(error));
