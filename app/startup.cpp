@@ -1,10 +1,12 @@
 #include "app/startup.h"
 
 #include "app/globals.h"
+#include "app/stderrfilter.h"
 #include "core/minicore.h"
 #include "core/signalwiring.h"
 #include "midi/devicewatch.h"
 #include "midi/midiconnection.h"
+#include "midi/receivebacklog.h"
 #include "protocol/commandsender.h"
 #include "ui/dialogtextok.h"
 #include "ui/editwindow.h"
@@ -14,6 +16,8 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace {
 // An idle program wakes at most once a second.
@@ -72,10 +76,25 @@ void startConnected(MainWindow& mainWindow)
         },
         Qt::QueuedConnection);
     watch->start();
+
+    // After a flood, what was dropped is asked for again; once a backup or
+    // restore has ended, as nothing else may go out meanwhile.
+    auto* const catchUp = new QTimer(&mainWindow);
+    QObject::connect(catchUp, &QTimer::timeout, [] {
+        const std::uint64_t dropped = g_midiConnection.holdingOtherFrames() ? 0 : ReceiveBacklog::takeDropped();
+        if (dropped == 0)
+            return;
+        std::fprintf(stderr, "The windows fell behind the MIDI input: %llu reports were dropped, so the device is asked "
+                             "for its state again.\n", static_cast<unsigned long long>(dropped));
+        CommandSender::sendStartupRequest();
+    });
+    catchUp->start(kLostCheckMs);
 }
 
 int runEditor(int argc, char** argv)
 {
+    // RtMidi writes a line for every event it loses in a flood.
+    StderrFilter::install();
     enableHighDpiScaling();
     QApplication application(argc, argv);
     // Names the folders of the settings and of the safety copies.

@@ -18,6 +18,7 @@ public:
 
     // False when the sequencer cannot be opened.
     bool open();
+    bool isOpen() const { return seq_ != nullptr; }
     // The ports connected to the one RtMidi names so ("client:port 24:0"),
     // either way, named as RtMidi names them. Empty when the name carries no
     // address or the port is not there.

@@ -1,5 +1,6 @@
 #include "midi/midiconnection.h"
 
+#include "midi/midisystem.h"
 #include "midi/portmatching.h"
 #include "midi/receivecallback.h"
 #include "midi/trace.h"
@@ -59,35 +60,10 @@ MidiConnection g_midiConnection;
 
 MidiConnection::MidiConnection()
 {
-    // RtMidi's own choice moves on from an ALSA sequencer that lists no port
-    // yet to JACK, where no server may run; a device plugged in a moment later
-    // would then never appear.
-    std::vector<RtMidi::Api> apis;
-    RtMidi::getCompiledApi(apis);
-    std::unique_ptr<RtMidiIn> in;
-    std::unique_ptr<RtMidiOut> out;
-    for (const RtMidi::Api api : apis) {
-        try {
-            in = std::make_unique<RtMidiIn>(api, PortMatching::kInputClientName);
-            out = std::make_unique<RtMidiOut>(api, PortMatching::kOutputClientName);
-        } catch (const RtMidiError& error) {
-            unavailableReason_ = messageOf(error);
-            in.reset();
-            out.reset();
-            continue;
-        }
-        // RtMidi's JACK back end only warns when no server answers, and then
-        // lists no ports, as if the system were merely empty. The watch's
-        // client tells.
-        unavailableReason_.clear();
-        if (api != RtMidi::UNIX_JACK || serverWatch_.start())
-            break;
-        unavailableReason_ = QStringLiteral("There is no ALSA sequencer, and no JACK server is running.");
-    }
-    if (!in)
-        return;
-    g_midiIn = in.release();
-    g_midiOut = out.release();
+    MidiSystem system = openMidiSystem(PortMatching::kInputClientName, PortMatching::kOutputClientName, serverWatch_);
+    unavailableReason_ = system.unavailableReason;
+    g_midiIn = system.in.release();
+    g_midiOut = system.out.release();
 }
 
 PortMatching::Naming MidiConnection::naming() const

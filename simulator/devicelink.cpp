@@ -7,6 +7,8 @@
 namespace {
 
 const char* const kPortName = "Zandorium MIDI 1";
+constexpr int kAttachCheckMs = 250;
+constexpr int kFloodPauseMs = 300;
 
 void trace(const char* prefix, const QByteArray& frame)
 {
@@ -46,7 +48,7 @@ DeviceLink::~DeviceLink()
         in_->cancelCallback();
 }
 
-bool DeviceLink::open(const QString& clientName, const QString& api, QString& error)
+bool DeviceLink::makePorts(const QString& clientName, const QString& api, bool virtualPorts, QString& error)
 {
     const std::string client = clientName.toStdString();
     for (const RtMidi::Api candidate : candidateApis(api, error)) {
@@ -56,8 +58,10 @@ bool DeviceLink::open(const QString& clientName, const QString& api, QString& er
             // The unit speaks System Exclusive, which RtMidi filters by default.
             in->ignoreTypes(false, true, true);
             in->setCallback(&DeviceLink::onMidiIn, this);
-            in->openVirtualPort(kPortName);
-            out->openVirtualPort(kPortName);
+            if (virtualPorts) {
+                in->openVirtualPort(kPortName);
+                out->openVirtualPort(kPortName);
+            }
             in_ = std::move(in);
             out_ = std::move(out);
             portName_ = QStringLiteral("%1 on %2").arg(QString::fromLatin1(kPortName),
@@ -70,6 +74,69 @@ bool DeviceLink::open(const QString& clientName, const QString& api, QString& er
     if (error.isEmpty())
         error = QStringLiteral("no MIDI back end is compiled in");
     return false;
+}
+
+bool DeviceLink::open(const QString& clientName, const QString& api, QString& error)
+{
+    return makePorts(clientName, api, true, error);
+}
+
+bool DeviceLink::attach(const QString& clientName, const QString& target, const QString& api, QString& error)
+{
+    if (!makePorts(clientName, api, false, error))
+        return false;
+    attachTo_ = target;
+    if (in_->getCurrentApi() == RtMidi::LINUX_ALSA)
+        subscriptions_.open();
+    connect(&attachTimer_, &QTimer::timeout, this, &DeviceLink::checkAttachment);
+    attachTimer_.start(kAttachCheckMs);
+    checkAttachment();
+    return true;
+}
+
+void DeviceLink::checkAttachment()
+{
+    const auto portOf = [this](auto& port) {
+        for (unsigned int i = 0; i < port.getPortCount(); ++i) {
+            const QString name = QString::fromStdString(port.getPortName(i));
+            if (name.startsWith(attachTo_ + QLatin1Char(':')))
+                return name;
+        }
+        return QString();
+    };
+    try {
+        const QString in = portOf(*in_);
+        const QString out = portOf(*out_);
+        // Back at the same address within a check: our connections went all the same.
+        const bool connected = !subscriptions_.isOpen() || !subscriptions_.connections(in).isEmpty();
+        if (in == attachedIn_ && out == attachedOut_ && (in.isEmpty() || connected))
+            return;
+        if (!attachedIn_.isEmpty()) {
+            in_->closePort();
+            out_->closePort();
+            std::printf("detached: %s\n", qPrintable(attachedIn_));
+            attachedIn_.clear();
+            attachedOut_.clear();
+        }
+        if (in.isEmpty() || out.isEmpty()) {
+            std::fflush(stdout);
+            return;
+        }
+        for (unsigned int i = 0; i < in_->getPortCount(); ++i) {
+            if (QString::fromStdString(in_->getPortName(i)) == in)
+                in_->openPort(i, kPortName);
+        }
+        for (unsigned int i = 0; i < out_->getPortCount(); ++i) {
+            if (QString::fromStdString(out_->getPortName(i)) == out)
+                out_->openPort(i, kPortName);
+        }
+        attachedIn_ = in;
+        attachedOut_ = out;
+        std::printf("attached: %s\n", qPrintable(in));
+    } catch (const RtMidiError& failure) {
+        std::fprintf(stderr, "attaching to %s: %s\n", qPrintable(attachTo_), failure.getMessage().c_str());
+    }
+    std::fflush(stdout);
 }
 
 QString DeviceLink::portName() const
@@ -137,10 +204,14 @@ void DeviceLink::floodTick()
     if (until < floodEndMs_)
         return;
     floodTimer_.stop();
-    transmit(flood_.nextMarker());
-    std::fprintf(stderr, "flood done: %lld messages, %lld bytes, last marker %d\n",
-                 static_cast<long long>(floodMessages_ + 1), static_cast<long long>(floodBytes_),
-                 flood_.lastMarker());
+    // After a pause, so that the receiver has caught up: its last marker shows
+    // whether it came through, whatever the flood cost.
+    QTimer::singleShot(kFloodPauseMs, this, [this] {
+        transmit(flood_.nextMarker());
+        std::fprintf(stderr, "flood done: %lld messages, %lld bytes, last marker %d\n",
+                     static_cast<long long>(floodMessages_ + 1), static_cast<long long>(floodBytes_),
+                     flood_.lastMarker());
+    });
 }
 
 void DeviceLink::send(const QByteArray& message)

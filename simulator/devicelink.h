@@ -6,6 +6,7 @@
 // by value, to this object's thread; the device, the clock, the trace and the
 // output port are used on this object's thread alone.
 
+#include "midi/alsasubscriptions.h"
 #include "protocol/frameassembler.h"
 #include "simulator/floodtraffic.h"
 #include "simulator/simulateddevice.h"
@@ -31,6 +32,11 @@ public:
     // Opens the ports on the given back end, or on the first that takes
     // virtual ports (ALSA before JACK). False with the reason in error.
     bool open(const QString& clientName, const QString& api, QString& error);
+    // Plays the unit on the existing ports of the client named target (the
+    // far end of a USB interface, say) instead of ports of its own: connects
+    // to them whenever they are there, again after they went and came back,
+    // and says so on standard output ("attached: ", "detached: ").
+    bool attach(const QString& clientName, const QString& target, const QString& api, QString& error);
     QString portName() const;
 
     Sim::SimulatedDevice& device() { return device_; }
@@ -50,6 +56,8 @@ private:
     void transmit(const QByteArray& frame);
     void send(const QByteArray& message);
     void floodTick();
+    bool makePorts(const QString& clientName, const QString& api, bool virtualPorts, QString& error);
+    void checkAttachment();
 
     Sim::SimulatedDevice device_;
     std::unique_ptr<RtMidiIn> in_;
@@ -58,6 +66,11 @@ private:
     QElapsedTimer clock_;
     QTimer due_;
     QString portName_;
+    QString attachTo_;
+    QString attachedIn_;
+    QString attachedOut_;
+    QTimer attachTimer_;
+    AlsaSubscriptions subscriptions_;
 
     Sim::FloodTraffic flood_;
     QTimer floodTimer_;

@@ -1,6 +1,10 @@
 // zandorium-sim: a stand-in for the unit on a pair of virtual MIDI ports, so the
 // editor can be tried, demonstrated and tested end to end without hardware.
 
+#include "app/stderrfilter.h"
+#include "midi/midisystem.h"
+
+#include <RtMidi.h>
 #include "simulator/console.h"
 #include "simulator/devicelink.h"
 
@@ -34,10 +38,35 @@ bool readNumber(const QCommandLineParser& parser, const QString& name, int low, 
     return false;
 }
 
+// "in: " and "out: " lines, each port as RtMidi names it, on the MIDI system
+// the editor would choose: for scripts that must not depend on JACK's or
+// ALSA's own tools.
+int listPorts()
+{
+    JackServerWatch jack;
+    const MidiSystem system = openMidiSystem("zandorium-sim port list", "zandorium-sim port list", jack);
+    if (!system.unavailableReason.isEmpty()) {
+        std::fprintf(stderr, "zandorium-sim: no MIDI system: %s\n", qPrintable(system.unavailableReason));
+        return 1;
+    }
+    try {
+        for (unsigned int i = 0; i < system.in->getPortCount(); ++i)
+            std::printf("in: %s\n", system.in->getPortName(i).c_str());
+        for (unsigned int i = 0; i < system.out->getPortCount(); ++i)
+            std::printf("out: %s\n", system.out->getPortName(i).c_str());
+    } catch (const RtMidiError& failure) {
+        std::fprintf(stderr, "zandorium-sim: %s\n", failure.getMessage().c_str());
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
 {
+    // RtMidi's ALSA output writes a line for every message it cannot carry.
+    StderrFilter::install();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zandorium-sim"));
 
@@ -59,6 +88,9 @@ int main(int argc, char* argv[])
         {"ack-limit", "Stop answering after n blocks of a restore.", "n"},
         {"tap-beats", "Beats the Tap LED blinks after a tap.", "n", "8"},
         {"close-delay", "Milliseconds from a write to closing the memory dialog.", "ms", "1000"},
+        {"attach", "Play the unit on the existing ports of this client (the far end of a USB interface), "
+                   "attaching again whenever they come back, instead of ports of its own.", "client"},
+        {"list-ports", "List the MIDI system's input and output ports, as the editor sees them, and end."},
     });
     parser.process(application);
 
@@ -79,10 +111,16 @@ int main(int argc, char* argv[])
         || !readNumber(parser, "close-delay", 0, kMaxMs, options.closeDelayMs))
         return 2;
 
+    if (parser.isSet("list-ports"))
+        return listPorts();
+
     DeviceLink link(Sim::seededState(), options);
     QString error;
-    if (!link.open(parser.value("name"), parser.value("api"), error)) {
-        std::fprintf(stderr, "zandorium-sim: cannot open virtual MIDI ports: %s\n", qPrintable(error));
+    const bool opened = parser.isSet("attach")
+                            ? link.attach(parser.value("name"), parser.value("attach"), parser.value("api"), error)
+                            : link.open(parser.value("name"), parser.value("api"), error);
+    if (!opened) {
+        std::fprintf(stderr, "zandorium-sim: cannot open MIDI ports: %s\n", qPrintable(error));
         return 1;
     }
     std::printf("ready: %s, client %s\n", qPrintable(link.portName()), qPrintable(parser.value("name")));

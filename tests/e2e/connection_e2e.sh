@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The connection as a user meets it; backup and restore through the file dialogs;
-# faults, on a JACK server of the script's own so that it can be stopped.
+# faults. Under JACK on a server of the script's own, so that it can be stopped.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 editor=$1 simulator=$2 work=$3
 ensure_display "$0" "$@"
-e2e_begin xdotool import cmp jackd jack_wait jack_lsp
+e2e_begin xdotool import cmp
 # Periods a loaded machine does not miss: a missed period loses what it
 # carried, and a backup or restore missing a block stops.
-start_own_jack_server 1024 && E2E_PIDS+=("$own_jack_pid")
+on_alsa || e2e_needs jackd jack_wait
+start_own_jack_server 1024
 
 startup=$(frame 09 4D 00)
 dropped_line="Not sent: the device is not connected"
@@ -30,23 +31,30 @@ asked_once_and_working() {
 }
 
 echo "== No MIDI system: said, and Cancel ends the program"
-start_editor JACK_DEFAULT_SERVER=zandorium-nobody-runs-this-$$
+start_editor $(no_midi_system)
 wait_for 10 has_message "No MIDI system could be opened" || fail "no word of the missing MIDI system"
-[ -e /dev/snd/seq ] || grep -q -F "and no JACK server is running." "$work/editor.err" || fail "the message gives no reason"
+grep -q -F "There is no ALSA sequencer, and no JACK server is running." "$work/editor.err" || fail "the message gives no reason"
 edit=$dialog dismiss_message
 click_at "$dialog" 67 211
 ends_ok "$editor_pid" Cancel
 
-echo "== The unit's ports go between the choice and Ok: the message, status 0"
+echo "== The unit's ports go between the choice and Ok: the message, or no choice left; status 0"
 start_simulator "$simulator" ZandoriumGone$$
 start_editor
 type_port ZandoriumGone$$
 kill "$sim_pid"
-wait_for 10 bash -c '! jack_lsp | grep -q -F "$1"' _ ZandoriumGone$$ || fail "the unit's ports stayed"
+wait_for 10 port_gone ZandoriumGone$$ || fail "the unit's ports stayed"
 click_at "$dialog" 177 211
-wait_for 10 has_message "The MIDI ports could not be opened.  The port \"ZandoriumGone$$" || fail "no failed-open message"
-grep -q -F "is no longer there." "$work/editor.err" || fail "the message does not say the port has gone"
-edit=$dialog dismiss_message
+# The dialog's list, read again every second, may have seen the port go
+# first: then no choice is left and Ok does nothing. Both are sound.
+if wait_for 5 has_message "The MIDI ports could not be opened.  The port \"ZandoriumGone$$"; then
+    grep -q -F "is no longer there." "$work/editor.err" || fail "the message does not say the port has gone"
+    edit=$dialog dismiss_message
+else
+    ! has_message "" || fail "another message: $(grep Message "$work/editor.err")"
+    has_window '^Dialog$' || fail "the dialog ended without a word"
+    click_at "$dialog" 67 211
+fi
 ends_ok "$editor_pid" "the failed open"
 ! grep -q -F -- "--> S $startup" "$work/editor.out" || fail "the start-up request was sent to a port that had gone"
 
@@ -161,7 +169,7 @@ wait_for 15 has_message "The device was disconnected during the restore, at bloc
 # The block named is the last one sent: at most one past what the unit saw.
 stalled=$(sed -n "s/.*Message: The device was disconnected during the restore, at block \([0-9]*\) of $blocks\..*/\1/p" "$work/editor.err")
 seen=$(($(received_by_unit 1E) - before))
-[ -n "$stalled" ] && [ "$stalled" -gt 10 ] && [ "$stalled" -le $((seen + 1)) ] \
+[ -n "$stalled" ] && [ "$stalled" -ge 10 ] && [ "$stalled" -ge "$seen" ] && [ "$stalled" -le $((seen + 1)) ] \
     || fail "the message names the wrong block ($seen seen): $(grep Message "$work/editor.err")"
 dismiss_message
 wait_for 5 panel_hidden panel-timeout || fail "the progress panel stayed after the time-out"
@@ -175,6 +183,12 @@ dismiss_message
 wait_for 5 panel_hidden panel-refused || fail "the progress panel stayed after the refusal"
 [ "$(received_by_unit 1E)" = 0 ] || fail "a refused file reached the unit"
 
+if on_alsa; then
+    # The ALSA sequencer is the kernel's: there is no server to stop.
+    exit_front_panel "$panel" "$editor_pid"
+    echo "PASS"
+    exit 0
+fi
 echo "== The JACK server stops: said once, each frame reported dropped, the windows working, Exit 0"
 sent_before=$(count_of "$work/editor.out" "--> S")
 { kill "$own_jack_pid"; wait "$own_jack_pid"; } 2>/dev/null || true

@@ -42,9 +42,12 @@ at_least() { [ "$(count_of "$2" "$3" ${4:-})" -ge "$1" ]; }
 has_line() { grep -q -x -F -e "$2" "$1"; }
 
 # e2e_begin <tool...>: skips without a tool; a fresh $work with its own settings and data.
-e2e_begin() {
+e2e_needs() {
     local tool
     for tool in "$@"; do command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit $E2E_SKIP; }; done
+}
+e2e_begin() {
+    e2e_needs "$@"
     # No GPU in the virtual X server: no GL driver loaded for nothing.
     export QT_XCB_GL_INTEGRATION=none
     rm -rf "$work" && mkdir -p "$work"
@@ -89,13 +92,32 @@ state_has() {
     done
 }
 
-# start_own_jack_server <period frames>: a JACK server for all the script starts,
-# to stop or tune alone. One name a script: the entry a server that ended badly
-# left in JACK's table is taken back by the next one of the same name.
+# The MIDI system the programs find: the ALSA sequencer wherever there is one,
+# else JACK.
+on_alsa() { [ -c /dev/snd/seq ] && [ -r /dev/snd/seq ] && [ -w /dev/snd/seq ]; }
+# port_listed <text>: a MIDI port whose name holds the text, as the editor lists them.
+port_listed() { "$simulator" --list-ports 2>/dev/null | grep -q -F -e "$1"; }
+port_gone() { ! port_listed "$1"; }
+# An environment in which the editor finds no MIDI system on either: no ALSA
+# configuration to open the sequencer by, and a JACK server nobody runs.
+no_midi_system() {
+    mkdir -p "$work/config" && : >"$work/config/no-alsa.conf"
+    echo "ALSA_CONFIG_PATH=$work/config/no-alsa.conf JACK_DEFAULT_SERVER=zandorium-nobody-runs-this-$$"
+}
+
+# start_own_jack_server <period frames>: under JACK, a server for all the script
+# starts, to stop or tune alone; under ALSA nothing. One name a script: the entry
+# a server that ended badly left in JACK's table is taken back by the next one of
+# the same name. Realtime where the machine allows it, as a desktop runs it.
+own_jack_pid=
 start_own_jack_server() {
+    on_alsa && return 0
     export JACK_DEFAULT_SERVER=zandorium-$(basename "$0" .sh)
-    jackd --no-realtime -d dummy -r 48000 -p "$1" >"$work/jackd.log" 2>&1 &
+    local realtime=--no-realtime
+    chrt -f 1 true 2>/dev/null && realtime=--realtime
+    jackd "$realtime" -d dummy -r 48000 -p "$1" >"$work/jackd.log" 2>&1 &
     own_jack_pid=$!
+    E2E_PIDS+=("$own_jack_pid")
     jack_wait -w -t 15 >/dev/null || fail "the script's JACK server did not start"
 }
 

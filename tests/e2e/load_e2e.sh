@@ -6,10 +6,10 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 editor=$1 simulator=$2 work=$3
 ensure_display "$0" "$@"
-e2e_begin xdotool import jackd jack_wait
+e2e_begin xdotool import
+on_alsa || e2e_needs jackd jack_wait
 # Periods a loaded machine does not miss: a missed period loses what it carried.
 start_own_jack_server 1024
-E2E_PIDS+=("$own_jack_pid")
 # Two thirds of what a port carries at this period without loss.
 readonly FLOOD_BYTES_PER_MS=450
 
@@ -64,11 +64,17 @@ rss_after=$(rss_kb "$editor_pid")
 received=$(markers_received | awk -v from="$first_marker" '$1 > from')
 count=$(echo "$received" | wc -l)
 [ "$(echo "$received" | sort -n -c 2>&1)" = "" ] || fail "markers out of order"
+# The last marker comes after a pause: whatever the flood cost, the editor is back.
 [ "$(echo "$received" | tail -n 1)" = "$last_marker" ] || fail "the last marker, $last_marker, did not arrive"
-[ "$count" = $((last_marker - first_marker)) ] || fail "$count of $((last_marker - first_marker)) markers arrived"
+sent=$((last_marker - first_marker))
+# JACK carries all of it. The ALSA sequencer drops events that a client's input
+# pool cannot hold, and RtMidi says so on standard error for each one.
+on_alsa || [ "$count" = "$sent" ] || fail "$count of $sent markers arrived"
+err_lines=$(wc -l <"$work/editor.err")
+[ "$err_lines" -le 60 ] || fail "standard error grew to $err_lines lines: $(sort "$work/editor.err" | uniq -c | sort -rn | head -n 5)"
 stays_flat "$rss_before" "$rss_after"
-echo "   $(grep '^flood done' "$work/sim.err" | tail -n 1 | cut -d: -f2); $count markers in order;" \
-     "resident $rss_before -> $rss_after KiB"
+echo "   $(grep '^flood done' "$work/sim.err" | tail -n 1 | cut -d: -f2); $count of $sent markers, in order;" \
+     "resident $rss_before -> $rss_after KiB; $err_lines lines on standard error"
 press_loop_key 1
 
 echo "== A long session: key presses and parameter changes"

@@ -32,6 +32,9 @@ std::unique_ptr<MidiPeer> MidiPeer::open(const QString& name, QString& error, Po
         if (ports == Ports::Both)
             peer->in_->openVirtualPort("MIDI 1");
         peer->out_->openVirtualPort("MIDI 1");
+        // A message the MIDI system refuses (ALSA's output pool full in a
+        // flood) is counted, not written to standard error.
+        peer->out_->setErrorCallback(&MidiPeer::onSendError, peer.get());
     } catch (const RtMidiError& failure) {
         error = QString::fromStdString(failure.getMessage());
         return nullptr;
@@ -45,6 +48,11 @@ void MidiPeer::onMessage(double, std::vector<unsigned char>* message, void* peer
     const std::lock_guard<std::mutex> lock(self->mutex_);
     self->received_.append(QByteArray(reinterpret_cast<const char*>(message->data()),
                                       static_cast<int>(message->size())));
+}
+
+void MidiPeer::onSendError(RtMidiError::Type, const std::string&, void* peer)
+{
+    static_cast<MidiPeer*>(peer)->sendErrors_.fetch_add(1, std::memory_order_relaxed);
 }
 
 QList<QByteArray> MidiPeer::received() const

@@ -6,11 +6,13 @@
 #include <QList>
 #include <QString>
 
+#include <RtMidi.h>
+
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 
-class RtMidiIn;
-class RtMidiOut;
 
 class MidiPeer
 {
@@ -25,11 +27,15 @@ public:
     // Waits, running the event loop, until at least count messages arrived.
     bool waitForMessages(int count, int timeoutMs) const;
     void send(const QByteArray& message);
+    // Messages the MIDI system would not take.
+    int sendErrors() const { return sendErrors_.load(std::memory_order_relaxed); }
 
 private:
     MidiPeer();
     static void onMessage(double timeStamp, std::vector<unsigned char>* message, void* peer);
+    static void onSendError(RtMidiError::Type type, const std::string& text, void* peer);
 
+    std::atomic<int> sendErrors_{0};
     mutable std::mutex mutex_;
     QList<QByteArray> received_;
     std::unique_ptr<RtMidiIn> in_;
