@@ -183,6 +183,8 @@ bool MidiConnection::openPair(const QString& chosen, const QString& output, QStr
         // listed among the inputs, before a client made after the editor's.
         selectedPortName = chosen;
         pairedOutputName_ = paired;
+        // Which ports, for the reader of a trace that shows no answer.
+        Trace::note(QStringLiteral("Ports opened: %1 (input), %2 (output)").arg(chosen, paired));
         return true;
     } catch (const RtMidiError& failure) {
         error = messageOf(failure);

@@ -1,5 +1,7 @@
 #include "simulator/devicelink.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cstdio>
 #include <utility>
@@ -96,10 +98,13 @@ bool DeviceLink::attach(const QString& clientName, const QString& target, const 
 
 void DeviceLink::checkAttachment()
 {
-    const auto portOf = [this](auto& port) {
+    // A client's name, or under ALSA its number, when two share a name.
+    const QRegularExpression number(QStringLiteral(" %1:\\d+$").arg(attachTo_));
+    const bool byNumber = !attachTo_.isEmpty() && attachTo_.toUInt() > 0;
+    const auto portOf = [&](auto& port) {
         for (unsigned int i = 0; i < port.getPortCount(); ++i) {
             const QString name = QString::fromStdString(port.getPortName(i));
-            if (name.startsWith(attachTo_ + QLatin1Char(':')))
+            if (byNumber ? number.match(name).hasMatch() : name.startsWith(attachTo_ + QLatin1Char(':')))
                 return name;
         }
         return QString();

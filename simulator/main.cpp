@@ -89,7 +89,8 @@ int main(int argc, char* argv[])
         {"tap-beats", "Beats the Tap LED blinks after a tap.", "n", "8"},
         {"close-delay", "Milliseconds from a write to closing the memory dialog.", "ms", "1000"},
         {"attach", "Play the unit on the existing ports of this client (the far end of a USB interface), "
-                   "attaching again whenever they come back, instead of ports of its own.", "client"},
+                   "given by name or, under ALSA, by number, attaching again whenever they come back, instead "
+                   "of ports of its own.", "client"},
         {"list-ports", "List the MIDI system's input and output ports, as the editor sees them, and end."},
     });
     parser.process(application);

@@ -70,6 +70,9 @@ private slots:
         dialog.exec();
         QVERIFY(dialog.accepted && g_midiIn->isPortOpen() && g_midiOut->isPortOpen());
         QVERIFY(g_midiConnection.selectedPortName.startsWith(kPeerName));
+        // Its list no longer followed: a change to it would choose anew.
+        for (const QTimer* const timer : dialog.findChildren<QTimer*>())
+            QVERIFY(!timer->isActive());
         QCOMPARE(trace->sentFrames(), deviceFrames({"01 02", "00 02"}));
     }
 

@@ -38,6 +38,9 @@ midiselection::midiselection(QWidget* parent) : QDialog(parent), ui(new Ui::midi
         // A device switched on after the program started shows up by itself.
         connect(&listRefresh, &QTimer::timeout, this, &midiselection::refreshList);
         listRefresh.start(kListRefreshMs);
+        // Closed, the dialog lives on with the program: a port list that
+        // changes later must not change the port the editor follows.
+        connect(this, &QDialog::finished, &listRefresh, &QTimer::stop);
     } else {
         // Shown once the dialog runs, over it.
         QTimer::singleShot(0, this, [unavailable] {

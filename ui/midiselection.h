@@ -38,5 +38,5 @@ private:
     void refreshList();
 
     std::unique_ptr<Ui::midiselection> ui;
-    QTimer listRefresh;
+    QTimer listRefresh{this};
 };

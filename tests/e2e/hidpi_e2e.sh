@@ -56,7 +56,7 @@ wait_for 5 no_memory_dialog || fail "the memory dialog did not close"
 : >"$work/empty.mem"
 restore_from empty.mem
 wait_for 10 has_message "This file cannot be restored" || fail "no message for an empty file"
-wait_for 5 test -n "$(message_window)" || fail "the message is not shown"
+wait_for 5 has_message_window || fail "the message is not shown"
 doubled "$(message_window)" 398 198 message
 dismiss_message
 close_editor "$edit"

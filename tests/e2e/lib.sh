@@ -17,6 +17,8 @@ e2e_cleanup() {
 
 fail() {
     echo "FAIL: $*"
+    # What the screen showed, for the log's reader.
+    [ -z "${DISPLAY:-}" ] || import -window root "$work/failure.png" 2>/dev/null || true
     for f in "$work"/*.out "$work"/*.err; do [ -f "$f" ] && { echo "--- $f"; tail -n 30 "$f"; }; done
     exit 1
 }
@@ -100,10 +102,11 @@ port_listed() { "$simulator" --list-ports 2>/dev/null | grep -q -F -e "$1"; }
 port_gone() { ! port_listed "$1"; }
 # An environment in which the editor finds no MIDI system on either: no ALSA
 # configuration to open the sequencer by, and a JACK server nobody runs.
-no_midi_system() {
+no_alsa() {
     mkdir -p "$work/config" && : >"$work/config/no-alsa.conf"
-    echo "ALSA_CONFIG_PATH=$work/config/no-alsa.conf JACK_DEFAULT_SERVER=zandorium-nobody-runs-this-$$"
+    echo "ALSA_CONFIG_PATH=$work/config/no-alsa.conf"
 }
+no_midi_system() { echo "$(no_alsa) JACK_DEFAULT_SERVER=zandorium-nobody-runs-this-$$"; }
 
 # start_own_jack_server <period frames>: under JACK, a server for all the script
 # starts, to stop or tune alone; under ALSA nothing. One name a script: the entry
@@ -158,12 +161,51 @@ key_x=(116 288 460 632 804 116 288 460 632 804 974 974 1146 1146)
 key_y=(430 430 430 430 430 223 223 223 223 223 223 430 223 430)
 click_key() { click_at "$1" "${key_x[$2]}" "${key_y[$2]}"; }
 
+# file_dialog_open <title>: the file dialog itself, told from a question of the same title by its width.
+file_dialog_open() {
+    local id
+    id=$(window_of "^$1\$") && [ -n "$id" ] || return 1
+    [ "$(xdotool getwindowgeometry "$id" | awk '/Geometry/ { split($2, size, "x"); print size[1] }')" -gt $((400 * E2E_SCALE)) ]
+}
+file_dialog_gone() { ! file_dialog_open "$1"; }
+# The list of completions a file dialog opens under the name typed: a window
+# of the editor's one line high. It takes a Return meant for the
+# dialog, and Escape in the name box empties the box; a click beside it, on
+# the box's label, closes it alone.
+completion_list() {
+    local id
+    for id in $(xdotool search --onlyvisible --pid "$editor_pid" "" 2>/dev/null); do
+        xdotool getwindowgeometry "$id" | grep -q -E 'Geometry: [0-9]+x[0-9]{1,2}$' && return 0
+    done
+    return 1
+}
+close_completions() {
+    local id=$(window_of "^$1\$") tries WIDTH HEIGHT
+    for tries in 1 2 3 4 5; do
+        completion_list || return 0
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        xdotool mousemove --window "$id" $((30 * E2E_SCALE)) $((HEIGHT - 55 * E2E_SCALE)) click 1
+        sleep 0.2
+    done
+}
+# The file's folder first, then its name alone: a whole path typed while the
+# dialog shows its folder is lost on Return.
 answer_file_dialog() {
     wait_for 10 has_window "^$1\$" || fail "no \"$1\" dialog"
     xdotool windowfocus --sync "$(window_of "^$1\$")" 2>/dev/null || true
     sleep 0.3
-    xdotool type --delay 10 "$2"
+    xdotool type --delay 10 "$(dirname "$2")/"
+    sleep 0.5
+    close_completions "$1"
     xdotool key Return
+    sleep 0.5
+    xdotool key ctrl+a
+    xdotool type --delay 10 "$(basename "$2")"
+    sleep 0.5
+    close_completions "$1"
+    xdotool key Return
+    # A list that came up after the look took the Return.
+    wait_for 2 file_dialog_gone "$1" || { close_completions "$1"; xdotool key Return; }
 }
 # Backup and restore; a backup's file named without its extension.
 start_backup() { click_at "$edit" 628 678; answer_file_dialog "Save to file" "$work/$1"; }
@@ -196,6 +238,7 @@ message_window() {
     local id
     for id in $(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null); do [ "$id" = "$edit" ] || echo "$id"; done
 }
+has_message_window() { [ -n "$(message_window)" ]; }
 dismiss_message() {
     local id
     for id in $(message_window); do xdotool windowfocus --sync "$id" 2>/dev/null || true; xdotool key Return; done
