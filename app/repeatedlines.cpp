@@ -2,6 +2,32 @@
 
 #include <cstring>
 
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Equal but for the numbers in them: a complaint naming a sequence number or
+// a count is the same complaint.
+bool alike(const char* a, std::size_t aSize, const char* b, std::size_t bSize)
+{
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < aSize && j < bSize) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            while (i < aSize && isDigit(a[i]))
+                ++i;
+            while (j < bSize && isDigit(b[j]))
+                ++j;
+            continue;
+        }
+        if (a[i++] != b[j++])
+            return false;
+    }
+    return i == aSize && j == bSize;
+}
+
+}  // namespace
+
 void RepeatedLines::feed(const char* bytes, std::size_t size, std::int64_t nowMs)
 {
     for (std::size_t i = 0; i < size; ++i) {
@@ -35,7 +61,7 @@ RepeatedLines::Seen& RepeatedLines::entryFor(const char* text, std::size_t size,
     const auto rank = [](const Seen& seen) { return !seen.used ? 0 : seen.repeating ? 2 : 1; };
     Seen* oldest = nullptr;
     for (Seen& seen : seen_) {
-        if (seen.used && seen.size == size && std::memcmp(seen.text, text, size) == 0)
+        if (seen.used && alike(seen.text, seen.size, text, size))
             return seen;
         if (!oldest || rank(seen) < rank(*oldest) || (rank(seen) == rank(*oldest) && seen.lastMs < oldest->lastMs))
             oldest = &seen;
@@ -88,7 +114,7 @@ void RepeatedLines::report(Seen& seen)
         write(seen.text, seen.size);
         write(" (", 2);
         write(digits + start, sizeof digits - start);
-        static constexpr char kMore[] = " more times)\n";
+        static constexpr char kMore[] = " more like it)\n";
         write(kMore, sizeof kMore - 1);
     }
     seen.held = 0;

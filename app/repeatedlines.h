@@ -1,10 +1,10 @@
 #pragma once
 // Keeps standard error readable when something says the same line again and
 // again: RtMidi writes a complaint for every MIDI event it loses, thousands in
-// a flood. The first kMaxPassing copies of a line within a second pass; from
-// then on copies are counted, and one line with the count follows every 10 s
-// and once none has come for 10 s. Lines said now and then, as a user's
-// actions cause them, all pass.
+// a flood. Lines alike but for their numbers count as one. The first
+// kMaxPassing copies of a line within 10 s pass; from then on copies are
+// counted, and one line with the count follows every 10 s and once none has
+// come for 10 s. Lines said now and then, as a user's actions cause them, pass.
 //
 // Runs in the filter process (app/stderrfilter.h), after a fork: fixed
 // storage only, no allocation, no lock.
@@ -19,7 +19,7 @@ public:
     using Writer = void (*)(const char* text, std::size_t size, void* context);
 
     static constexpr int kMaxPassing = 5;
-    static constexpr std::int64_t kWindowMs = 1000;
+    static constexpr std::int64_t kWindowMs = 10000;
     static constexpr std::int64_t kQuietMs = 10000;
     static constexpr std::int64_t kReportEveryMs = 10000;
 

@@ -6,7 +6,6 @@
 #include "core/signalwiring.h"
 #include "midi/devicewatch.h"
 #include "midi/midiconnection.h"
-#include "midi/receivebacklog.h"
 #include "protocol/commandsender.h"
 #include "ui/dialogtextok.h"
 #include "ui/editwindow.h"
@@ -16,8 +15,6 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
-
-#include <cstdio>
 
 namespace {
 // An idle program wakes at most once a second.
@@ -76,19 +73,6 @@ void startConnected(MainWindow& mainWindow)
         },
         Qt::QueuedConnection);
     watch->start();
-
-    // After a flood, what was dropped is asked for again; once a backup or
-    // restore has ended, as nothing else may go out meanwhile.
-    auto* const catchUp = new QTimer(&mainWindow);
-    QObject::connect(catchUp, &QTimer::timeout, [] {
-        const std::uint64_t dropped = g_midiConnection.holdingOtherFrames() ? 0 : ReceiveBacklog::takeDropped();
-        if (dropped == 0)
-            return;
-        std::fprintf(stderr, "The windows fell behind the MIDI input: %llu reports were dropped, so the device is asked "
-                             "for its state again.\n", static_cast<unsigned long long>(dropped));
-        CommandSender::sendStartupRequest();
-    });
-    catchUp->start(kLostCheckMs);
 }
 
 int runEditor(int argc, char** argv)

@@ -2,7 +2,6 @@
 
 #include "app/globals.h"
 #include "core/signalwiring.h"
-#include "midi/receivebacklog.h"
 #include "midi/trace.h"
 #include "protocol/frameassembler.h"
 
@@ -26,10 +25,7 @@ void receiveCallback(double /*timeStamp*/, std::vector<unsigned char>* message, 
         if (!g_rxAssembler.feed(byte))
             continue;
         // A frame completed before start-up has built the wiring is dropped.
-        SignalWiring* const wiring = g_wiring.load(std::memory_order_acquire);
-        if (!wiring || !ReceiveBacklog::admit(g_rxAssembler.frame(), g_rxAssembler.length()))
-            continue;
-        wiring->decodeFrame(g_rxAssembler.frame(), g_rxAssembler.length(), g_rxAssembler.damaged());
-        ReceiveBacklog::handedOn();
+        if (SignalWiring* const wiring = g_wiring.load(std::memory_order_acquire))
+            wiring->decodeFrame(g_rxAssembler.frame(), g_rxAssembler.length(), g_rxAssembler.damaged());
     }
 }

@@ -6,6 +6,8 @@
 #   scripts/test.sh --tsan       build-tsan/   ThreadSanitizer
 #   scripts/test.sh --qt6        build-qt6/    warnings as errors, with Qt 6
 #   scripts/test.sh --fuzz       build-fuzz/   each libFuzzer target for FUZZ_SECONDS (60)
+#   scripts/test.sh --alsa       build/        the MIDI tests on the ALSA sequencer, in a VM
+#                                              (scripts/alsavm/), with a virtual USB interface
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -14,8 +16,16 @@ source scripts/fuzz.sh
 build_dir=build
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 ctest_filter=()
+in_vm=0
 case "${1:-}" in
     "") ;;
+    --alsa)
+        # The build of the normal pass, its MIDI tests and e2e scripts run again
+        # where the ALSA sequencer is the MIDI system. The suites that only draw
+        # windows, and the package's, need not run twice.
+        in_vm=1
+        ctest_filter=(-L midi -E '^(package_install|e2e_hidpi)$')
+        ;;
     --sanitize)
         build_dir=build-asan
         options=(-DCMAKE_BUILD_TYPE=Debug -DZANDORIUM_SANITIZE=ON)
@@ -43,7 +53,7 @@ case "${1:-}" in
         exit $?
         ;;
     *)
-        echo "usage: scripts/test.sh [--sanitize | --tsan | --qt6 | --fuzz]" >&2
+        echo "usage: scripts/test.sh [--sanitize | --tsan | --qt6 | --fuzz | --alsa]" >&2
         exit 2
         ;;
 esac
@@ -51,6 +61,14 @@ esac
 install_dependencies
 cmake -S . -B "$build_dir" -DZANDORIUM_WERROR=ON "${options[@]}" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
+
+if [ "$in_vm" = 1 ]; then
+    scripts/alsavm/run-in-alsa-vm.sh --setup  # installs what it needs
+    status=0
+    ALSAVM_TIMING=1 scripts/alsavm/run-in-alsa-vm.sh env ZANDORIUM_REQUIRE_MIDI=1 \
+        ctest --test-dir "$build_dir" --output-on-failure "${ctest_filter[@]}" || status=$?
+    exit $status
+fi
 
 mkdir -p "$build_dir/logs"
 trap stop_midi_system EXIT

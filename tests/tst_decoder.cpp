@@ -3,7 +3,6 @@
 // of what is raised, the trace, and delivery from another thread.
 
 #include "core/minicore.h"
-#include "midi/receivebacklog.h"
 #include "resources/artwork.h"
 #include "support/hubharness.h"
 #include "support/tracecapture.h"
@@ -14,7 +13,6 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include <chrono>
 #include <thread>
 
 namespace {
@@ -246,33 +244,6 @@ private slots:
         QCOMPARE(harness->hub().firmwareVersion.get(), (VersionNumbers{1, 2, 3}));
         QCOMPARE(harness->hub().dataVersion.get(), (VersionNumbers{2, 0, 1}));
         QCOMPARE(QByteArray(harness->hub().dataVersionText.get().data()), QByteArray("2.0.1"));
-    }
-
-    // A flood the windows cannot follow: once they are far and long behind,
-    // reports are dropped, so the work queued for them stays bounded, and
-    // counted; what a restore waits for is kept; caught up, reports count again.
-    void floodTheWindowsCannotFollow()
-    {
-        int names = 0;
-        connect(&harness->hub(), &MiniCore::openSignalSetName, this, [&] { ++names; });
-        harness->hub().restoreAck = 0;
-        constexpr int kEach = 3 * ReceiveBacklog::kMaxFramesBehind;
-        // The GUI thread is held in join meanwhile, as by a long paint.
-        std::thread([] {
-            for (int i = 0; i < 2 * kEach; ++i) {
-                if (i == kEach)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(ReceiveBacklog::kMaxMsBehind + 100));
-                HubHarness::deliver(deviceFrame("0A 04 4C 65 61 64"));
-            }
-            HubHarness::deliver(deviceFrame("23"));
-        }).join();
-        QCOMPARE(harness->hub().restoreAck.load(), 1);
-        std::uint64_t dropped = 0;
-        QTRY_VERIFY_WITH_TIMEOUT((dropped += ReceiveBacklog::takeDropped()) > 0, 5000);
-        QVERIFY2(dropped >= std::uint64_t(kEach), qPrintable(QString::number(dropped)));
-        QCOMPARE(std::uint64_t(names) + dropped, std::uint64_t(2 * kEach));
-        feed("0A 04 4C 65 61 64");
-        QTRY_COMPARE(names, 2 * kEach - int(dropped) + 1);
     }
 
     void editorKeepsUpdatingWhileModal()

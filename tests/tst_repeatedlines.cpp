@@ -68,7 +68,7 @@ private slots:
                                        << lines(dropped, 4);
         QTest::newRow("a flood") << repeated(overrun, 1000, 0, 1) + ticks(1000, 1100 + quiet) << false
                                  << lines(overrun, passing) + overrun + " (" + QByteArray::number(1000 - passing)
-                                        + " more times)\n";
+                                        + " more like it)\n";
         Steps interleaved;
         for (int i = 0; i < 300; ++i)
             interleaved += repeated(i % 2 ? "B" : "A", 1, i, 1);
@@ -77,8 +77,8 @@ private slots:
             both += i % 2 ? "B\n" : "A\n";
         QTest::newRow("two complaints taking turns")
             << interleaved + ticks(400, 500 + quiet) << false
-            << both + "A (" + QByteArray::number(150 - passing) + " more times)\nB ("
-                   + QByteArray::number(150 - passing) + " more times)\n";
+            << both + "A (" + QByteArray::number(150 - passing) + " more like it)\nB ("
+                   + QByteArray::number(150 - passing) + " more like it)\n";
         // 2,500 copies over 25 s: counted 10 s after the first one held back,
         // 10 s later, and when they stop.
         Steps longFlood = repeated(overrun, 2500, 0, 10);
@@ -87,11 +87,36 @@ private slots:
                          [](const Step& a, const Step& b) { return a.atMs < b.atMs; });
         QTest::newRow("a long flood, counted every 10 s")
             << longFlood << false
-            << lines(overrun, passing) + overrun + " (1006 more times)\n" + overrun + " (1000 more times)\n" + overrun
-                   + " (489 more times)\n";
+            << lines(overrun, passing) + overrun + " (1006 more like it)\n" + overrun + " (1000 more like it)\n" + overrun
+                   + " (489 more like it)\n";
         QTest::newRow("passing again after a quiet while")
             << repeated("A", 20, 0, 5) + ticks(200, 200 + quiet) + repeated("A", 3, 300 + quiet, 5) << false
-            << lines("A", passing) + "A (" + QByteArray::number(20 - passing) + " more times)\n" + lines("A", 3);
+            << lines("A", passing) + "A (" + QByteArray::number(20 - passing) + " more like it)\n" + lines("A", 3);
+        Steps alikeLines;
+        for (int i = 0; i < 40; ++i)
+            alikeLines += repeated("XCB error: 8 (BadMatch), sequence: " + QByteArray::number(5000 + 5 * i), 1, i, 1);
+        QTest::newRow("alike but for their numbers")
+            << alikeLines + ticks(100, 100 + quiet) << false
+            << [&] {
+                   QByteArray first;
+                   for (int i = 0; i < passing; ++i)
+                       first += "XCB error: 8 (BadMatch), sequence: " + QByteArray::number(5000 + 5 * i) + '\n';
+                   return first + "XCB error: 8 (BadMatch), sequence: 5000 (" + QByteArray::number(40 - passing)
+                          + " more like it)\n";
+               }();
+        // More lines said once each than it remembers must not make a count
+        // start over.
+        Steps between = repeated("A", 10, 0, 10) + repeated("A", 10, 300, 10);
+        QByteArray betweenOut = lines("A", passing);
+        for (int i = 0; i < 40; ++i) {
+            const QByteArray once = "once " + QByteArray(1, char('a' + i % 26)) + QByteArray(1, char('a' + i / 26));
+            between.append({100 + i, once + '\n'});
+            betweenOut += once + '\n';
+        }
+        std::stable_sort(between.begin(), between.end(), [](const Step& a, const Step& b) { return a.atMs < b.atMs; });
+        QTest::newRow("lines said once in between")
+            << between + ticks(400, 400 + quiet) << false
+            << betweenOut + "A (" + QByteArray::number(20 - passing) + " more like it)\n";
         QTest::newRow("spacing repeated") << repeated("", 100, 0, 1) + ticks(200, 200 + quiet) << false
                                           << lines("", passing);
         QTest::newRow("cut anywhere") << Steps{{0, "Not sent: th"}, {1, "e device\nMes"}, {2, "sage: x\n"}} << false
@@ -104,7 +129,7 @@ private slots:
         QTest::newRow("the end writes what is held")
             << repeated(overrun, 50, 0, 1) + Steps{{60, "tail"}} << true
             << lines(overrun, passing) + "tail" + overrun + " (" + QByteArray::number(50 - passing)
-                   + " more times)\n";
+                   + " more like it)\n";
     }
 
     void filters()

@@ -46,6 +46,7 @@ HOST_PACKAGES=(qemu-system-x86 busybox-static kmod cpio alsa-utils)
 INITRD_MODULES=(virtio_pci 9pnet_virtio 9p overlay)
 
 note() { echo "alsavm: $*" >&2; }
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 setup() {
     local missing=() p
@@ -54,8 +55,8 @@ setup() {
     done
     if [ ${#missing[@]} -gt 0 ]; then
         note "installing ${missing[*]}"
-        DEBIAN_FRONTEND=noninteractive apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
     fi
     mkdir -p "$VM"
     echo "${HOST_PACKAGES[*]}" >"$VM/.packages"
@@ -64,7 +65,7 @@ setup() {
         # Unpacked here, not installed: the host's /boot stays as it is.
         local pkg
         pkg=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
-        [ -n "$pkg" ] || { DEBIAN_FRONTEND=noninteractive apt-get update -qq;
+        [ -n "$pkg" ] || { as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq;
             pkg=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}'); }
         note "unpacking $pkg"
         rm -rf "$VM/debs" "$VM/kernel"

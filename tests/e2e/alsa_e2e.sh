@@ -83,13 +83,13 @@ ms_until() {
 looks_lost() { ! looks_connected; }
 # pulled <unit>: the cable pulled; the panel says so within 2 s.
 pulled() {
-    local from=$(now_ms) unplugged shown
+    local shown
     usb "$1" unplug
-    unplugged=$(now_ms)
+    # usb-unit.sh saw the clients go at most 100 ms before it returned.
     shown=$(ms_until 5 looks_lost) || fail "the panel does not show the unit has gone"
-    shown=$((unplugged - from + shown))
+    shown=$((shown + 100))
     [ "$shown" -le 2000 ] || fail "the lost state showed after $shown ms"
-    echo "   the lost state showed after $shown ms"
+    echo "   the lost state showed at most $shown ms after the unit went"
 }
 # The row of an input port in the port dialog, which lists them as the editor sees them.
 dialog_row() { "$simulator" --list-ports 2>/dev/null | sed -n 's/^in: //p' | grep -v '^RtMidi ' | grep -n -x -F "$1" | cut -d: -f1; }
@@ -121,10 +121,12 @@ start_far_end far f_midi --block-interval 20
 sleep 1.5
 list_region powered
 usb 0 connect
-unit0=$(host_port)
+# The clients came at most 400 ms before usb-unit.sh returned.
 listed=$(ms_until 5 list_changed powered) || fail "the unit was never listed"
+listed=$((listed + 400))
+unit0=$(host_port)
 [ "$listed" -le 2000 ] || fail "the unit was listed $listed ms after it appeared"
-echo "   listed $listed ms after it appeared"
+echo "   listed at most $listed ms after it appeared"
 choose_port Zandorium
 connected_to_unit
 wait_for 10 has_line "$work/editor.out" "$name_report" || fail "the unit's state did not come back"
