@@ -48,6 +48,7 @@ QString Console::help()
         "  report          report the whole state, as at start-up\n"
         "  state           print the unit's state\n"
         "  flood <1-600> [bytes/ms]  send hostile traffic for that many seconds\n"
+        "  mark            send the flood's next marker alone\n"
         "  quit            end the simulator\n");
 }
 
@@ -87,6 +88,8 @@ QString Console::run(const QString& line)
             return help();
         link_.flood(value, rate);
     }
+    else if (command == QLatin1String("mark"))
+        return QStringLiteral("marker %1\n").arg(link_.sendMarker());
     else if (command == QLatin1String("quit"))
         emit quitRequested();
     else

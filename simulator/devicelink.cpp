@@ -193,6 +193,12 @@ void DeviceLink::flood(int seconds, int bytesPerMs)
     floodTimer_.start(1);
 }
 
+int DeviceLink::sendMarker()
+{
+    transmit(flood_.nextMarker());
+    return flood_.lastMarker();
+}
+
 void DeviceLink::floodTick()
 {
     // Catches up on ticks the timer missed, so the rate holds under load.

@@ -46,6 +46,8 @@ public:
     // For seconds, sends hostile traffic (simulator/floodtraffic.h) at about
     // bytesPerMs, untraced, then one last marker; logs what it sent.
     void flood(int seconds, int bytesPerMs);
+    // The flood's next marker, sent alone; returns its number.
+    int sendMarker();
 
 signals:
     void frameArrived(const QByteArray& frame);

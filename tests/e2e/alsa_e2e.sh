@@ -25,7 +25,6 @@ trap 'e2e_cleanup; unplug_all' EXIT
 startup=$(frame 09 4D 00)
 press=$(frame 01 02)
 name_report="R $(frame 0A 0C 43 6C 61 73 73 69 63 20 4C 65 61 64) "
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # usb <unit> <command>: the interface; what it prints (the unit's clients) goes to usb.log.
 usb() {
@@ -70,16 +69,6 @@ looks_connected() { connection_region now && same_picture "$work/now.png" "$work
 list_region() { crop "$dialog" 32 42 177 147 "$work/$1.png"; }
 list_changed() { list_region now && ! same_picture "$work/now.png" "$work/$1.png"; }
 blank() { [ "$(convert "$1" -format '%[fx:standard_deviation]' info:)" = 0 ]; }
-# ms_until <seconds> <command...>: the time until the check that first succeeds began.
-ms_until() {
-    local from=$(now_ms) deadline=$((SECONDS + $1)) began; shift
-    while :; do
-        began=$(now_ms)
-        "$@" && { echo $((began - from)); return 0; }
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.1
-    done
-}
 looks_lost() { ! looks_connected; }
 # pulled <unit>: the cable pulled; the panel says so within 2 s.
 pulled() {

@@ -28,6 +28,19 @@ wait_for() {
     local deadline=$((SECONDS + $1)); shift
     until "$@"; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.1; done
 }
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# ms_until <seconds> <command...>: the time until the check that succeeded
+# began, so that what the check itself takes (a screenshot) is not counted.
+ms_until() {
+    local from=$(now_ms) deadline=$((SECONDS + $1)) began
+    shift
+    while :; do
+        began=$(now_ms)
+        "$@" && { echo $((began - from)); return 0; }
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.1
+    done
+}
 # ends_ok <pid> <what>: what ended it, with status 0, within 10 s.
 ends_ok() {
     wait_for 10 bash -c "! kill -0 $1 2>/dev/null" || { kill "$1"; fail "$2 did not end the program within 10 s"; }

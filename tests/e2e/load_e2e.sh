@@ -26,6 +26,15 @@ flood() {
     sim_command flood "$1" $FLOOD_BYTES_PER_MS
     wait_for $(($1 + 20)) at_least $((before + 1)) "$work/sim.err" "flood done" || fail "the flood did not end"
     last_marker=$(sed -n 's/^flood done: .*last marker \([0-9]*\)$/\1/p' "$work/sim.err" | tail -n 1)
+    # The ALSA sequencer may still drop what comes while the editor drains it:
+    # more markers, one at a time, until one gets through.
+    local tries
+    for tries in 1 2 3 4 5; do
+        on_alsa && ! wait_for 2 marker_received "$last_marker" || break
+        sim_command mark
+        wait_for 5 grep -q "^marker $((last_marker + 1))\$" "$work/sim.out" || fail "the unit sent no marker"
+        last_marker=$((last_marker + 1))
+    done
     sim_command close 0  # a memory dialog the flood may have opened
     sleep 1
 }
@@ -35,6 +44,7 @@ markers_received() {
     grep -o -E "R $(command_prefix 0A)0B 6D 61 72 6B 20( 3[0-9]){6} F7" "$work/editor.out" \
         | awk '{ n = 0; for (i = 14; i <= 19; ++i) n = n * 10 + substr($i, 2, 1); print n }'
 }
+marker_received() { markers_received | grep -q -x "$1"; }
 # Sent frames counted wherever they stand: a sent line can start in the middle
 # of a received one, whose bytes are traced as they come.
 sent_count() { grep -o -F -e "--> S $(command_prefix "$1")$2 F7" "$work/editor.out" | wc -l; }
@@ -88,11 +98,14 @@ session_round
 sleep 1
 rss_before=$(rss_kb "$editor_pid")
 for round in 1 2 3 4 5 6; do session_round; done
-buffer_changes=$(($(sent_count 10 00) + $(sent_count 10 01)))
+buffer_sent() { echo $(($(sent_count 10 00) + $(sent_count 10 01))); }
+# The editor may still be at the clicks: sent and arrived agree once it is done.
+all_arrived() { [ "$(buffer_sent)" = "$(received_by_unit 10)" ]; }
+settled() { all_arrived && sleep 1 && all_arrived; }
+wait_for 30 settled || fail "$(buffer_sent) Buffer 2 frames sent, $(received_by_unit 10) arrived"
+buffer_changes=$(buffer_sent)
 # A slow machine's X server can merge clicks 8 ms apart; what is sent must arrive.
 [ "$buffer_changes" -ge 1200 ] || fail "1600 Buffer 2 clicks sent $buffer_changes frames"
-wait_for 20 bash -c '[ $(grep -c -F -e "<- $2" "$1") = $3 ]' _ "$work/sim.out" "$(command_prefix 10)" "$buffer_changes" \
-    || fail "$buffer_changes Buffer 2 frames sent, $(received_by_unit 10) arrived"
 sleep 1
 # Loop 1's LED reports, on and off (the flood's are not traced by the unit).
 leds_sent=$(grep -c -E -e "^-> $(command_prefix 07)0[01] 00 F7$" "$work/sim.out" || true)
