@@ -153,6 +153,8 @@ grep -q -F "The device's ports have gone: $unit0" "$work/editor.err" || fail "th
 usb 0 power
 wait_for 10 attached far 2 || fail "the far end did not attach again"
 usb 0 connect
+back=$(ms_until 10 asked_more far "$before") || fail "the unit was not asked for its state"
+echo "   asked for its state at most $((back + 400)) ms after it appeared"
 asked_once_more far "$before"
 wait_for 10 at_least $((names + 1)) "$work/editor.out" "$name_report" -x || fail "the unit's state did not come back"
 wait_for 5 looks_connected || fail "the panel still shows the unit as gone"

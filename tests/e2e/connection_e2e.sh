@@ -90,6 +90,7 @@ names_before=$(count_of "$work/editor.out" "$name_report" -x)
 kill -9 "$sim_pid"
 shown=$(ms_until 5 looks_lost) || fail "the panel does not show the unit has gone"
 [ "$shown" -le 2000 ] || fail "the lost state showed after $shown ms"
+echo "   the lost state showed $shown ms after the unit went"
 grep -q -F "The device's ports have gone" "$work/editor.err" || fail "no word of the lost unit on the console"
 dropped=$(count_of "$work/editor.err" "$dropped_line" -x)
 click_key "$panel" 4
@@ -97,7 +98,8 @@ wait_for 5 lines_equal "$work/editor.err" "$dropped_line" $((dropped + 2)) || fa
 
 echo "== The unit comes back: reconnected, asked once, its state shown"
 start_simulator "$simulator" "$unit" --block-interval 40  # paced, to be killed mid-backup
-wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "the editor did not reconnect"
+back=$(ms_until 10 has_line "$work/sim.out" "<- $startup") || fail "the editor did not reconnect"
+echo "   asked for its state $back ms after the unit was ready"
 wait_for 10 at_least $((names_before + 1)) "$work/editor.out" "$name_report" -x || fail "the unit's state did not come back"
 wait_for 5 looks_connected || fail "the panel still shows the unit as gone"
 asked_once_and_working "after the reconnection"
