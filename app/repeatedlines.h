@@ -34,7 +34,7 @@ public:
 
 private:
     static constexpr std::size_t kLongestLine = 2048;
-    static constexpr std::size_t kLongestRemembered = 240;
+    static constexpr std::size_t kLongestRemembered = 1024;
     static constexpr int kRemembered = 16;
     static constexpr std::int64_t kUnfinishedMs = 200;
 

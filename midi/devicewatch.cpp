@@ -87,11 +87,21 @@ QString DeviceWatch::identityOf(const Lists& now) const
     return input.isEmpty() || output.isEmpty() ? QString() : input + QLatin1Char('\n') + output;
 }
 
+QList<PortMatching::KnownPort> DeviceWatch::known(const QStringList& names) const
+{
+    QList<PortMatching::KnownPort> ports;
+    for (const QString& name : names)
+        ports.append({name, askAlsa_ ? alsa_.location(name) : QString()});
+    return ports;
+}
+
 void DeviceWatch::noteNamesakes(const Lists& now)
 {
     const PortMatching::Naming naming = g_midiConnection.naming();
-    namesakeInputs_ = PortMatching::namesakes(now.inputs, g_midiConnection.selectedPortName, naming);
-    namesakeOutputs_ = PortMatching::namesakes(now.outputs, g_midiConnection.pairedOutputName(), naming);
+    input_ = known({g_midiConnection.selectedPortName}).first();
+    output_ = known({g_midiConnection.pairedOutputName()}).first();
+    namesakeInputs_ = known(PortMatching::namesakes(now.inputs, input_.name, naming));
+    namesakeOutputs_ = known(PortMatching::namesakes(now.outputs, output_.name, naming));
 }
 
 void DeviceWatch::sayOnce(const QString& line)
@@ -144,8 +154,7 @@ void DeviceWatch::check()
 bool DeviceWatch::reconnect(const Lists& now)
 {
     const PortMatching::Naming naming = g_midiConnection.naming();
-    const QString& lastInput = g_midiConnection.selectedPortName;
-    const PortMatching::Match input = PortMatching::findAgain(now.inputs, lastInput, namesakeInputs_, naming);
+    const PortMatching::Match input = PortMatching::findAgain(known(now.inputs), input_, namesakeInputs_, naming);
     if (input.index < 0) {
         if (!input.rivals.isEmpty())
             sayOnce(QStringLiteral("The device is back, but %1 could each be it: waiting until one is gone.")
@@ -162,8 +171,7 @@ bool DeviceWatch::reconnect(const Lists& now)
                                      }),
                       outputs.end());
     }
-    const PortMatching::Match output =
-        PortMatching::findAgain(outputs, g_midiConnection.pairedOutputName(), namesakeOutputs_, naming);
+    const PortMatching::Match output = PortMatching::findAgain(known(outputs), output_, namesakeOutputs_, naming);
     if (output.index < 0) {
         if (!output.rivals.isEmpty())
             sayOnce(QStringLiteral("The device is back, but its output could be %1: waiting until one is gone.")

@@ -9,10 +9,13 @@
 //
 // While connected, the ports are followed by their exact names; other ports
 // of the same stable names (a second unit of the same make) are noted, and
-// never taken for the device when it comes back. When two ports could be the
-// device that came back, the watch waits rather than guess.
+// never taken for the device when it comes back. Under ALSA a hardware port
+// also says where its device is plugged in, and comes back only there. When
+// two ports could be the device that came back, the watch waits rather than
+// guess.
 
-#include "midi/alsasubscriptions.h"
+#include "midi/alsaportinfo.h"
+#include "midi/portmatching.h"
 
 #include <QObject>
 #include <QStringList>
@@ -56,7 +59,9 @@ private:
     // either is missing.
     QString identityOf(const Lists& now) const;
     QString identityOf(const QString& name, const QStringList& names) const;
+    // Also where the open ports' device is plugged in, while it is.
     void noteNamesakes(const Lists& now);
+    QList<PortMatching::KnownPort> known(const QStringList& names) const;
     // Opens the ports that are the device come back, when they can be told.
     bool reconnect(const Lists& now);
     void sayOnce(const QString& line);
@@ -64,13 +69,15 @@ private:
     bool askJack_ = false;
     std::unique_ptr<RtMidiIn> in_;
     std::unique_ptr<RtMidiOut> out_;
-    AlsaSubscriptions alsa_;
+    AlsaPortInfo alsa_;
     bool askAlsa_ = false;
     QTimer timer_;
     QString connected_;  // identityOf() when last opened
     bool pairedInOneClient_ = false;
-    QStringList namesakeInputs_;
-    QStringList namesakeOutputs_;
+    PortMatching::KnownPort input_;
+    PortMatching::KnownPort output_;
+    QList<PortMatching::KnownPort> namesakeInputs_;
+    QList<PortMatching::KnownPort> namesakeOutputs_;
     QString lastSaid_;
     bool lost_ = false;
 };

@@ -84,9 +84,10 @@ unsigned int MidiConnection::refreshInputPorts()
 {
     portNames.clear();
     const QStringList listed = g_midiIn ? portNamesOf(*g_midiIn) : QStringList();
-    // Another editor's output is never the device.
-    std::copy_if(listed.cbegin(), listed.cend(), std::back_inserter(portNames),
-                 [](const QString& name) { return !PortMatching::isOwnPort(name); });
+    // Another editor's output, and the sequencer's own loop, are never the device.
+    std::copy_if(listed.cbegin(), listed.cend(), std::back_inserter(portNames), [this](const QString& name) {
+        return !PortMatching::isOwnPort(name) && !PortMatching::isSequencerLoop(name, naming());
+    });
     return static_cast<unsigned int>(portNames.size());
 }
 

@@ -20,10 +20,17 @@ const QRegularExpression& jackClientNumber()
     return number;
 }
 
-// The client's name as it was before the MIDI system numbered it.
-QString stableClient(const PortName& name, Naming naming)
+// Clients that one program may have made: of one name, or under JACK one
+// numbered for a name taken ("Unit-07-01" beside "Unit-07"), or both.
+bool sameProgram(const PortName& a, const PortName& b, Naming naming)
 {
-    return naming == Naming::Jack ? QString(name.client).remove(jackClientNumber()) : name.client;
+    if (a.client == b.client)
+        return true;
+    if (naming != Naming::Jack)
+        return false;
+    const QString strippedA = QString(a.client).remove(jackClientNumber());
+    const QString strippedB = QString(b.client).remove(jackClientNumber());
+    return strippedA == b.client || a.client == strippedB || strippedA == strippedB;
 }
 
 }  // namespace
@@ -83,13 +90,20 @@ bool isOwnPort(const QString& name)
     return false;
 }
 
+bool isSequencerLoop(const QString& name, Naming naming)
+{
+    return naming == Naming::Alsa && parsePortName(name, naming).client == QLatin1String(kSequencerLoopClient);
+}
+
 Match pairOutput(const QString& inputName, const QStringList& outputNames, Naming naming)
 {
     const PortName input = parsePortName(inputName, naming);
     Match match;
+    if (isSequencerLoop(inputName, naming))
+        return match;
     int best = -1;
     for (int i = 0; i < outputNames.size(); ++i) {
-        if (isOwnPort(outputNames.at(i)))
+        if (isOwnPort(outputNames.at(i)) || isSequencerLoop(outputNames.at(i), naming))
             continue;
         if (naming != Naming::Plain && parsePortName(outputNames.at(i), naming).clientId != input.clientId)
             continue;
@@ -106,7 +120,7 @@ Match pairOutput(const QString& inputName, const QStringList& outputNames, Namin
     QString client;
     for (int i = 0; i < outputNames.size(); ++i) {
         const PortName output = parsePortName(outputNames.at(i), naming);
-        if (isOwnPort(outputNames.at(i)) || stableClient(output, naming) != stableClient(input, naming))
+        if (isOwnPort(outputNames.at(i)) || !sameProgram(output, input, naming))
             continue;
         if (!client.isEmpty() && output.clientId != client) {
             match.index = -1;
@@ -122,7 +136,7 @@ Match pairOutput(const QString& inputName, const QStringList& outputNames, Namin
     if (match.index >= 0 || client.isEmpty())
         return match;
     for (const QString& name : outputNames) {
-        if (!isOwnPort(name) && stableClient(parsePortName(name, naming), naming) == stableClient(input, naming))
+        if (!isOwnPort(name) && sameProgram(parsePortName(name, naming), input, naming))
             match.rivals.append(name);
     }
     return match;
@@ -149,23 +163,37 @@ QString stableName(const QString& name, Naming naming)
     return name;
 }
 
-Match findAgain(const QStringList& names, const QString& lastName, const QStringList& others, Naming naming)
+Match findAgain(const QList<KnownPort>& ports, const KnownPort& lost, const QList<KnownPort>& others, Naming naming)
 {
-    Match match;
-    match.index = findLast(names, lastName);
-    if (match.index >= 0)
-        return match;
-    const QString wanted = stableName(lastName, naming);
-    QList<int> candidates;
-    for (int i = 0; i < names.size(); ++i) {
-        if (stableName(names.at(i), naming) == wanted && !others.contains(names.at(i)))
-            candidates.append(i);
+    // Another unit's port: where it is plugged in, when both say; else by name.
+    const auto isOther = [&](const KnownPort& port) {
+        return std::any_of(others.cbegin(), others.cend(), [&](const KnownPort& other) {
+            return !port.location.isEmpty() && !other.location.isEmpty() ? port.location == other.location
+                                                                          : port.name == other.name;
+        });
+    };
+    const QString wanted = stableName(lost.name, naming);
+    QList<int> there;      // plugged in where the device was
+    QList<int> elsewhere;  // plugged in elsewhere, or saying nothing of it
+    for (int i = 0; i < ports.size(); ++i) {
+        if (stableName(ports.at(i).name, naming) != wanted)
+            continue;
+        if (!lost.location.isEmpty() && ports.at(i).location == lost.location)
+            there.append(i);
+        else if (!isOther(ports.at(i)))
+            elsewhere.append(i);
     }
-    if (candidates.size() == 1)
+    const QList<int>& candidates = there.isEmpty() ? elsewhere : there;
+    Match match;
+    for (const int i : candidates) {
+        if (ports.at(i).name == lost.name)
+            match.index = i;
+    }
+    if (match.index < 0 && candidates.size() == 1)
         match.index = candidates.first();
-    else
+    if (match.index < 0)
         for (const int i : candidates)
-            match.rivals.append(names.at(i));
+            match.rivals.append(ports.at(i).name);
     return match;
 }
 

@@ -43,6 +43,10 @@ int findLast(const QStringList& names, const QString& name);
 // A port of this editor, or of another one running beside it: never the device.
 bool isOwnPort(const QString& name);
 
+// ALSA's own loop, which sends back whatever it is sent: never the device.
+inline constexpr char kSequencerLoopClient[] = "Midi Through";
+bool isSequencerLoop(const QString& name, Naming naming);
+
 // Where a search by name ended: index -1 with no rivals when nothing fits; -1
 // with the names that all fit equally when the editor cannot tell which one
 // is meant.
@@ -56,9 +60,10 @@ struct Match
 // own: the most like the input's name among the outputs of the input's own
 // client (the first of equally good ones), as a device's ports share a
 // client; failing those, the one most like it of another client of the same
-// stable name, when there is one such client (a program that makes a client
-// for each direction, as RtMidi's do); several such clients are rivals. Under
-// Plain naming, the most like the input's name of all.
+// program (of the same name; under JACK, or one numbered for a name taken),
+// when there is one such client (a program that makes a client for each
+// direction, as RtMidi's do); several such clients are rivals. Never ALSA's
+// own loop. Under Plain naming, the most like the input's name of all.
 Match pairOutput(const QString& inputName, const QStringList& outputNames, Naming naming);
 
 // True when both ports belong to one client.
@@ -69,10 +74,19 @@ bool sameClient(const QString& a, const QString& b, Naming naming);
 // taken, as it is while a device that just went is still being removed.
 QString stableName(const QString& name, Naming naming);
 
-// Where a port the editor had open is now: the entry of exactly that name,
-// else the one entry of the same stable name that is none of others (the
-// ports of other devices of that name seen meanwhile).
-Match findAgain(const QStringList& names, const QString& lastName, const QStringList& others, Naming naming);
+// A port as the watch knows it: its name, and where its device is plugged in
+// when the MIDI system says (an ALSA hardware port's card); else empty.
+struct KnownPort
+{
+    QString name;
+    QString location;
+};
+
+// Where a port the editor had open is now, among those of its stable name: of
+// those plugged in where it was, else of those that are no other unit's seen
+// meanwhile (told by where they are plugged in, or else by name), the one of
+// exactly its name, or the only one.
+Match findAgain(const QList<KnownPort>& ports, const KnownPort& lost, const QList<KnownPort>& others, Naming naming);
 
 // The entries other than name that have its stable name.
 QStringList namesakes(const QStringList& names, const QString& name, Naming naming);

@@ -6,7 +6,7 @@
 // by value, to this object's thread; the device, the clock, the trace and the
 // output port are used on this object's thread alone.
 
-#include "midi/alsasubscriptions.h"
+#include "midi/alsaportinfo.h"
 #include "protocol/frameassembler.h"
 #include "simulator/floodtraffic.h"
 #include "simulator/simulateddevice.h"
@@ -72,7 +72,7 @@ private:
     QString attachedIn_;
     QString attachedOut_;
     QTimer attachTimer_;
-    AlsaSubscriptions subscriptions_;
+    AlsaPortInfo subscriptions_;
 
     Sim::FloodTraffic flood_;
     QTimer floodTimer_;

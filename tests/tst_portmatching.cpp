@@ -8,6 +8,9 @@
 
 #include <QtTest>
 
+#include <algorithm>
+#include <iterator>
+
 using Naming = PortMatching::Naming;
 Q_DECLARE_METATYPE(PortMatching::Naming)
 
@@ -104,6 +107,11 @@ private slots:
         QTest::newRow("JACK: two units of one name: no guess")
             << Naming::Jack << "Zandorium-01:Zandorium MIDI 1"
             << QStringList{"Zandorium:Zandorium MIDI 1", "Zandorium-02:Zandorium MIDI 1"} << -1 << 2;
+        QTest::newRow("JACK: a program named with a number")
+            << Naming::Jack << "Unit-07-01:Zandorium MIDI 1" << QStringList{"Unit-08:Zandorium MIDI 1", "Unit-07:Zandorium MIDI 1"}
+            << 1 << 0;
+        QTest::newRow("ALSA: never the sequencer's own loop")
+            << Naming::Alsa << through << QStringList{through, "Synth:MIDI 1 131:0"} << -1 << 0;
         QTest::newRow("JACK: a bridge's client")
             << Naming::Jack << "a2j:Unit [20] (capture): Unit MIDI 1"
             << QStringList{"a2j:Other [24] (playback): Other MIDI 1", "a2j:Unit [20] (playback): Unit MIDI 1"} << 1
@@ -131,19 +139,22 @@ private slots:
         QCOMPARE(match.rivals.size(), rivals);
     }
 
-    // Within a session: the exact name, else the one port of the same stable
-    // name that is not another unit seen meanwhile.
+    // Within a session: among the ports of its stable name, those plugged in
+    // where it was, else those that were no other unit's meanwhile; of them the
+    // exact name, or the only one. "name|where" gives a port's location.
     void foundAgain_data()
     {
         QTest::addColumn<Naming>("naming");
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("ports");
+        QTest::addColumn<QString>("lost");
         QTest::addColumn<QStringList>("others");
         QTest::addColumn<int>("index");
         QTest::addColumn<int>("rivals");
         const QString unit20 = QStringLiteral("Zandorium:Zandorium MIDI 1 20:0");
         const QString unit24 = QStringLiteral("Zandorium:Zandorium MIDI 1 24:0");
         const QString unit28 = QStringLiteral("Zandorium:Zandorium MIDI 1 28:0");
+        const QString socket1 = QStringLiteral("|at usb-1");
+        const QString socket2 = QStringLiteral("|at usb-2");
         QTest::newRow("same name") << Naming::Alsa << QStringList{"A:x 14:0", unit20} << unit20 << QStringList{} << 1
                                    << 0;
         QTest::newRow("ALSA numbered it anew") << Naming::Alsa << QStringList{"Midi Through:Port-0 14:0", unit28}
@@ -161,6 +172,15 @@ private slots:
                                             << -1 << 2;
         QTest::newRow("ALSA keeps a client's -07")
             << Naming::Alsa << QStringList{"Unit:MIDI 1 24:0"} << "Unit-07:MIDI 1 20:0" << QStringList{} << -1 << 0;
+        // Both went; the other came back first, at the number the device had.
+        QTest::newRow("the other unit at the device's old number")
+            << Naming::Alsa << QStringList{unit20 + socket2} << unit20 + socket1 << QStringList{unit28 + socket2} << -1
+            << 0;
+        QTest::newRow("the device at the other's old number")
+            << Naming::Alsa << QStringList{unit20 + socket2, unit28 + socket1} << unit20 + socket1
+            << QStringList{unit28 + socket2} << 1 << 0;
+        QTest::newRow("moved to another socket") << Naming::Alsa << QStringList{unit24 + "|at usb-3"}
+                                                 << unit20 + socket1 << QStringList{} << 0 << 0;
         // Back before JACK had removed the client that went: "-01" became "-03".
         QTest::newRow("JACK numbered the client anew")
             << Naming::Jack << QStringList{"Unit-03:MIDI 1"} << "Unit-01:MIDI 1" << QStringList{} << 0 << 0;
@@ -174,16 +194,21 @@ private slots:
     void foundAgain()
     {
         QFETCH(Naming, naming);
-        QFETCH(QStringList, names);
-        QFETCH(QString, name);
+        QFETCH(QStringList, ports);
+        QFETCH(QString, lost);
         QFETCH(QStringList, others);
         QFETCH(int, index);
         QFETCH(int, rivals);
-        const PortMatching::Match match = PortMatching::findAgain(names, name, others, naming);
+        const auto known = [](const QString& text) {
+            return PortMatching::KnownPort{text.section(QLatin1Char('|'), 0, 0), text.section(QLatin1Char('|'), 1)};
+        };
+        QList<PortMatching::KnownPort> current;
+        QList<PortMatching::KnownPort> seen;
+        std::transform(ports.cbegin(), ports.cend(), std::back_inserter(current), known);
+        std::transform(others.cbegin(), others.cend(), std::back_inserter(seen), known);
+        const PortMatching::Match match = PortMatching::findAgain(current, known(lost), seen, naming);
         QCOMPARE(match.index, index);
         QCOMPARE(match.rivals.size(), rivals);
-        if (index >= 0)
-            QVERIFY(!PortMatching::namesakes(names, names.at(index), naming).contains(names.at(index)));
     }
 
     // Across sessions: the exact name, else the one entry whose stable name is

@@ -124,7 +124,7 @@ private slots:
         QTest::newRow("an unfinished line is not held")
             << Steps{{0, "prompt: "}, {100, {}}, {300, {}}, {400, "rest\nnext\n"}} << false
             << QByteArray("prompt: rest\nnext\n");
-        const QByteArray longLine(300, 'x');
+        const QByteArray longLine(1100, 'x');
         QTest::newRow("a long line always passes") << repeated(longLine, 20, 0, 1) << false << lines(longLine, 20);
         QTest::newRow("the end writes what is held")
             << repeated(overrun, 50, 0, 1) + Steps{{60, "tail"}} << true

@@ -80,8 +80,9 @@ pulled() {
     [ "$shown" -le 2000 ] || fail "the lost state showed after $shown ms"
     echo "   the lost state showed at most $shown ms after the unit went"
 }
-# The row of an input port in the port dialog, which lists them as the editor sees them.
-dialog_row() { "$simulator" --list-ports 2>/dev/null | sed -n 's/^in: //p' | grep -v '^RtMidi ' | grep -n -x -F "$1" | cut -d: -f1; }
+# The row of an input port in the port dialog, which lists them as the editor
+# sees them, without its own and the sequencer's loop.
+dialog_row() { "$simulator" --list-ports 2>/dev/null | sed -n 's/^in: //p' | grep -v -e '^RtMidi ' -e '^Midi Through:' | grep -n -x -F "$1" | cut -d: -f1; }
 choose_row() {
     xdotool windowfocus --sync "$dialog" 2>/dev/null || true
     click_at "$dialog" 60 48
@@ -224,6 +225,27 @@ usb 1 connect
 asked_once_more again 0
 press_reaches again
 [ "$(asked first)" = 0 ] && [ "$(count_of "$work/first.out" "<- $press" -x)" = 0 ] || fail "frames reached the other unit"
+exit_front_panel "$panel" "$editor_pid"
+
+echo "== Both pulled, the other plugged in first at the chosen one's numbers: not taken; the chosen one is"
+start_editor
+choose_row "$(dialog_row "$unit0")"
+connected_to_unit
+pulled 0
+usb 1 unplug
+kill "$first_pid" "$again_pid"
+usb 1 power
+start_far_end other "$(far_end_client)"
+usb 1 connect
+[ "$(host_port)" = "$unit0" ] || echo "   (the other unit came back as $(host_port), not at $unit0)"
+sleep 3
+[ "$(asked other)" = 0 ] || fail "the other unit, back where the chosen one was, was taken for it"
+usb 0 power
+start_far_end chosen "$(far_end_client)"
+usb 0 connect
+asked_once_more chosen 0
+press_reaches chosen
+[ "$(count_of "$work/other.out" "<- $press" -x)" = 0 ] || fail "frames reached the other unit"
 exit_front_panel "$panel" "$editor_pid"
 
 echo "== The same backup over JACK is byte-identical"

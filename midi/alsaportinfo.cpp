@@ -1,8 +1,10 @@
-#include "midi/alsasubscriptions.h"
+#include "midi/alsaportinfo.h"
 
 #include <QRegularExpression>
 
 #include <alsa/asoundlib.h>
+
+#include <cstdlib>
 
 namespace {
 constexpr char kClientName[] = "Zandorium Uploader connection watch";
@@ -24,13 +26,13 @@ QString rtMidiName(snd_seq_t* seq, const snd_seq_addr_t& address)
 }
 }  // namespace
 
-AlsaSubscriptions::~AlsaSubscriptions()
+AlsaPortInfo::~AlsaPortInfo()
 {
     if (seq_)
         snd_seq_close(seq_);
 }
 
-bool AlsaSubscriptions::open()
+bool AlsaPortInfo::open()
 {
     if (seq_)
         return true;
@@ -42,15 +44,43 @@ bool AlsaSubscriptions::open()
     return true;
 }
 
-QStringList AlsaSubscriptions::connections(const QString& name) const
+bool AlsaPortInfo::addressOf(const QString& name, int& client, int& port)
 {
     static const QRegularExpression addressAtEnd(QStringLiteral(" (\\d+):(\\d+)$"));
     const QRegularExpressionMatch found = addressAtEnd.match(name);
-    if (!seq_ || !found.hasMatch())
+    if (!found.hasMatch())
+        return false;
+    client = found.captured(1).toInt();
+    port = found.captured(2).toInt();
+    return true;
+}
+
+QString AlsaPortInfo::location(const QString& name) const
+{
+    int client = 0;
+    int port = 0;
+    snd_seq_client_info_t* info = nullptr;
+    snd_seq_client_info_alloca(&info);
+    if (!seq_ || !addressOf(name, client, port) || snd_seq_get_any_client_info(seq_, client, info) < 0)
+        return {};
+    const int card = snd_seq_client_info_get_card(info);
+    char* longName = nullptr;
+    if (card < 0 || snd_card_get_longname(card, &longName) < 0 || !longName)
+        return {};
+    const QString location = QString::fromUtf8(longName);
+    std::free(longName);
+    return location;
+}
+
+QStringList AlsaPortInfo::connections(const QString& name) const
+{
+    int client = 0;
+    int port = 0;
+    if (!seq_ || !addressOf(name, client, port))
         return {};
     snd_seq_addr_t root{};
-    root.client = static_cast<unsigned char>(found.captured(1).toUInt());
-    root.port = static_cast<unsigned char>(found.captured(2).toUInt());
+    root.client = static_cast<unsigned char>(client);
+    root.port = static_cast<unsigned char>(port);
     QStringList connected;
     snd_seq_query_subscribe_t* query = nullptr;
     snd_seq_query_subscribe_alloca(&query);
