@@ -166,7 +166,10 @@ bool MidiConnection::openPair(const QString& chosen, const QString& output, QStr
         }
 
         if (!callbackInstalled_) {
-            g_midiIn->setCallback(&receiveCallback, nullptr);
+            static const ReceiveOptions alsa{true};
+            static const ReceiveOptions other{false};
+            g_midiIn->setCallback(&receiveCallback,
+                                  const_cast<ReceiveOptions*>(naming() == PortMatching::Naming::Alsa ? &alsa : &other));
             // The device speaks only System Exclusive; RtMidi filters it by default.
             // Timing and active sensing are let through too: the callback skips them.
             g_midiIn->ignoreTypes(false, false, false);

@@ -202,23 +202,33 @@ close_completions() {
     done
 }
 # The file's folder first, then its name alone: a whole path typed while the
-# dialog shows its folder is lost on Return.
+# dialog shows its folder is lost on Return. On a busy machine the dialog may
+# still be changing folder when the name is typed, and drop it: then again.
 answer_file_dialog() {
     wait_for 10 has_window "^$1\$" || fail "no \"$1\" dialog"
-    xdotool windowfocus --sync "$(window_of "^$1\$")" 2>/dev/null || true
-    sleep 0.3
-    xdotool type --delay 10 "$(dirname "$2")/"
-    sleep 0.5
-    close_completions "$1"
-    xdotool key Return
-    sleep 0.5
-    xdotool key ctrl+a
-    xdotool type --delay 10 "$(basename "$2")"
-    sleep 0.5
-    close_completions "$1"
-    xdotool key Return
-    # A list that came up after the look took the Return.
-    wait_for 2 file_dialog_gone "$1" || { close_completions "$1"; xdotool key Return; }
+    local tries
+    for tries in 1 2 3; do
+        file_dialog_open "$1" || return 0
+        xdotool windowfocus --sync "$(window_of "^$1\$")" 2>/dev/null || true
+        sleep 0.3
+        xdotool key ctrl+a
+        xdotool type --delay 10 "$(dirname "$2")/"
+        sleep 0.5
+        close_completions "$1"
+        xdotool key Return
+        sleep 0.5
+        xdotool key ctrl+a
+        xdotool type --delay 10 "$(basename "$2")"
+        sleep 0.5
+        close_completions "$1"
+        xdotool key Return
+        wait_for 5 file_dialog_gone "$1" && return 0
+        # A list that came up after the look took the Return.
+        close_completions "$1"
+        xdotool key Return
+        wait_for 5 file_dialog_gone "$1" && return 0
+    done
+    fail "the \"$1\" dialog never took $2"
 }
 # Backup and restore; a backup's file named without its extension.
 start_backup() { click_at "$edit" 628 678; answer_file_dialog "Save to file" "$work/$1"; }
