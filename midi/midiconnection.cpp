@@ -166,10 +166,7 @@ bool MidiConnection::openPair(const QString& chosen, const QString& output, QStr
         }
 
         if (!callbackInstalled_) {
-            static const ReceiveOptions alsa{true};
-            static const ReceiveOptions other{false};
-            g_midiIn->setCallback(&receiveCallback,
-                                  const_cast<ReceiveOptions*>(naming() == PortMatching::Naming::Alsa ? &alsa : &other));
+            g_midiIn->setCallback(&receiveCallback, nullptr);
             // The device speaks only System Exclusive; RtMidi filters it by default.
             // Timing and active sensing are let through too: the callback skips them.
             g_midiIn->ignoreTypes(false, false, false);

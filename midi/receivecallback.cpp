@@ -5,9 +5,6 @@
 #include "midi/trace.h"
 #include "protocol/frameassembler.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 namespace {
 
 constexpr unsigned char kFirstRealTime = 0xF8;
@@ -15,25 +12,10 @@ constexpr unsigned char kFirstRealTime = 0xF8;
 // Touched only by the input thread.
 FrameAssembler g_rxAssembler;
 
-void askForRealtime()
-{
-    sched_param lowest{};
-    lowest.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &lowest);
-}
-
 }  // namespace
 
-void receiveCallback(double /*timeStamp*/, std::vector<unsigned char>* message, void* userData)
+void receiveCallback(double /*timeStamp*/, std::vector<unsigned char>* message, void* /*userData*/)
 {
-    // RtMidi starts a new input thread for each port it opens.
-    thread_local bool threadPrepared = false;
-    if (!threadPrepared) {
-        threadPrepared = true;
-        const auto* const options = static_cast<const ReceiveOptions*>(userData);
-        if (options && options->realtimeThread)
-            askForRealtime();
-    }
     if (!message)
         return;
     for (const unsigned char byte : *message) {

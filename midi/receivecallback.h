@@ -6,13 +6,4 @@
 
 #include <vector>
 
-// Given as the callback's user data: what to do once on each input thread.
-struct ReceiveOptions {
-    // The ALSA sequencer keeps only about 200 events for a client that falls
-    // behind (some 30 blocks of a backup) and drops the rest, so its input
-    // thread asks for realtime scheduling. Where the system refuses, it stays
-    // as it was. JACK's thread is the server's to schedule: never raised.
-    bool realtimeThread = false;
-};
-
 void receiveCallback(double timeStamp, std::vector<unsigned char>* message, void* userData);
