@@ -72,12 +72,15 @@ blank() { [ "$(convert "$1" -format '%[fx:standard_deviation]' info:)" = 0 ]; }
 looks_lost() { ! looks_connected; }
 # pulled <unit>: the cable pulled; the panel says so within 2 s.
 pulled() {
-    local shown
+    local shown gone=$(count_of "$work/editor.err" "The device's ports have gone")
     usb "$1" unplug
+    # Timed by the console's word, written in the step that changes the panel;
     # usb-unit.sh saw the clients go at most 100 ms before it returned.
-    shown=$(ms_until 5 looks_lost) || fail "the panel does not show the unit has gone"
+    shown=$(ms_until 5 at_least $((gone + 1)) "$work/editor.err" "The device's ports have gone") \
+        || fail "no word of the lost unit on the console"
     shown=$((shown + 100))
-    [ "$shown" -le 2000 ] || fail "the lost state showed after $shown ms"
+    [ "$shown" -le 2000 ] || fail "the unit's loss was seen after $shown ms"
+    wait_for 5 looks_lost || fail "the panel does not show the unit has gone"
     echo "   the lost state showed at most $shown ms after the unit went"
 }
 # The row of an input port in the port dialog, which lists them as the editor
