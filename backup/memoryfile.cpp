@@ -4,10 +4,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
 #include <QRegularExpression>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cmath>
 
 namespace MemoryFile {
 
@@ -96,71 +98,104 @@ QString checkFirstBlock(const QByteArray& file)
     return {};
 }
 
-// The blocks together: each a step further into the memory than the one
-// before, every step as long as the first and every block between the first
-// and the last as long as the second (the position's unit is the device's,
-// so the file's own blocks tell it), none past the memory's end, and the last
-// reaching it. Catches a file cut at a block, a block missing, cut or moved,
-// a block too many, and two backups joined.
+// Where a block stands and what it carries.
+struct BlockSpan
+{
+    int start = 0;     // its F0's offset in the file
+    int position = 0;  // in the device's unit
+    int content = 0;   // bytes between the position and F7
+};
+
+QList<BlockSpan> spansOf(const QByteArray& file)
+{
+    QList<BlockSpan> spans;
+    for (int start = 0; start < file.size(); start = endOfBlock(file, start) + 1)
+        spans.append({start, blockPosition(bytesOf(file) + start),
+                      endOfBlock(file, start) - start - static_cast<int>(Protocol::kBlockContentOffset)});
+    return spans;
+}
+
+// A content byte holds 7 bits: no unit of the position field makes it worth
+// more than a bit's worth of positions each.
+constexpr double kMostPositionsPerByte = 8.0;
+// Positions are whole numbers: a device that packs bytes rounds each step.
+constexpr double kRounding = 1.0 - 1e-9;
+
+// Positions per content byte, as the file's consistent blocks tell it: the
+// median step per byte finds them (a missing or cut block only ever makes a
+// step long for what came before it), and their sums give the exact figure.
+double positionsPerByte(const QList<BlockSpan>& spans)
+{
+    QList<double> ratios;
+    for (int i = 1; i < spans.size(); ++i) {
+        const int step = spans[i].position - spans[i - 1].position;
+        if (step > 0 && spans[i - 1].content > 0)
+            ratios.append(static_cast<double>(step) / spans[i - 1].content);
+    }
+    if (ratios.isEmpty())
+        return 0.0;
+    std::sort(ratios.begin(), ratios.end());
+    const double median = ratios[(ratios.size() - 1) / 2];
+    qint64 steps = 0;
+    qint64 carried = 0;
+    for (int i = 1; i < spans.size(); ++i) {
+        const int step = spans[i].position - spans[i - 1].position;
+        if (step > 0 && std::abs(step - median * spans[i - 1].content) < kRounding) {
+            steps += step;
+            carried += spans[i - 1].content;
+        }
+    }
+    return static_cast<double>(steps) / carried;
+}
+
+// The blocks together, judged by what they prove: whatever unit the device
+// counts positions in and however it cuts its memory, each step is what the
+// block before it carries, at one rate for the whole file, and the last block
+// reaches the memory's end. Catches a file cut at a block, a block missing,
+// cut, moved or repeated, a block too many, and two backups joined.
 QString checkSequence(const QByteArray& file)
 {
     const int total = Encoding::join28(bytesOf(file) + kTotalOffset);
-    const auto contentOf = [&file](int start) {
-        return endOfBlock(file, start) - start - static_cast<int>(Protocol::kBlockContentOffset);
-    };
-    int step = 0;
-    int previous = 0;
-    int previousStart = 0;
-    int middleContent = 0;  // of the second block: what every block before the last holds
-    int blockNumber = 2;
-    for (int start = endOfBlock(file, 0) + 1; start < file.size(); start = endOfBlock(file, start) + 1, ++blockNumber) {
-        const int position = blockPosition(bytesOf(file) + start);
-        const QString block = QStringLiteral("Block %1 (from byte %2)").arg(blockNumber).arg(start);
-        if (position == 0)
-            return block + QStringLiteral(" starts the memory again: the file holds more than one backup.");
-        if (position <= previous)
-            return block + QStringLiteral(" is at position %1, not after the block before it (%2): blocks are out of order.")
-                               .arg(position)
-                               .arg(previous);
-        if (position >= total)
-            return block + QStringLiteral(" is at position %1, past the end of a memory of %2.").arg(position).arg(total);
-        if (step == 0)
-            step = position;
-        if (position != previous + step)
-            return block + QStringLiteral(" is at position %1 where %2 was due: a block is missing or out of place.")
-                               .arg(position)
-                               .arg(previous + step);
-        if (blockNumber > 2) {
-            if (middleContent == 0)
-                middleContent = contentOf(previousStart);
-            else if (contentOf(previousStart) != middleContent)
-                return QStringLiteral("Block %1 (from byte %2) holds %3 bytes where the blocks before it hold %4.")
-                    .arg(blockNumber - 1)
-                    .arg(previousStart)
-                    .arg(contentOf(previousStart))
-                    .arg(middleContent);
-        }
-        previous = position;
-        previousStart = start;
-    }
-    if (step == 0) {
-        // One block alone tells no step: its bytes must then hold the memory.
-        const int content = contentOf(0);
-        if (content < total)
+    const QList<BlockSpan> spans = spansOf(file);
+    if (spans.size() == 1) {
+        // One block alone tells no unit: it must be able to hold the memory in the largest.
+        if (spans[0].content * kMostPositionsPerByte < total)
             return QStringLiteral("The file's only block holds %1 bytes of a memory of %2: it holds only part of it.")
-                .arg(content)
+                .arg(spans[0].content)
                 .arg(total);
         return {};
     }
-    // The last block holds the rest: as many bytes for its positions as the
-    // others hold for a step.
-    const qint64 perStep = middleContent > 0 ? middleContent : contentOf(0);
-    const qint64 last = contentOf(previousStart);
-    if (static_cast<qint64>(total - previous) * perStep > last * step)
+    const double rate = positionsPerByte(spans);
+    for (int i = 1; i < spans.size(); ++i) {
+        const BlockSpan& block = spans[i];
+        const BlockSpan& before = spans[i - 1];
+        const QString named = QStringLiteral("Block %1 (from byte %2)").arg(i + 1).arg(block.start);
+        if (block.position == 0)
+            return named + QStringLiteral(" starts the memory again: the file holds more than one backup.");
+        if (block.position <= before.position)
+            return named + QStringLiteral(" is at position %1, not after the block before it (%2): blocks are out of order.")
+                               .arg(block.position)
+                               .arg(before.position);
+        if (block.position >= total)
+            return named + QStringLiteral(" is at position %1, past the end of a memory of %2.").arg(block.position).arg(total);
+        if (rate > kMostPositionsPerByte)
+            return named + QStringLiteral(" is at position %1, further than the block before it can reach: "
+                                          "a block is missing.")
+                               .arg(block.position);
+        const double due = before.position + rate * before.content;
+        if (std::abs(block.position - due) >= kRounding)
+            return named + QStringLiteral(" is at position %1 where %2 was due: a block is missing or out of place.")
+                               .arg(block.position)
+                               .arg(qRound64(due));
+    }
+    // A packing device rounds the last position down and the total up.
+    const bool whole = std::abs(rate - std::round(rate)) < 1e-9;
+    const BlockSpan& last = spans.back();
+    if (last.position + rate * last.content + (whole ? kRounding : 2 * kRounding) < total)
         return QStringLiteral("The last block, at position %1, holds %2 bytes, too few to reach the end of a memory "
                               "of %3: the file holds only part of it.")
-            .arg(previous)
-            .arg(last)
+            .arg(last.position)
+            .arg(last.content)
             .arg(total);
     return {};
 }

@@ -83,6 +83,10 @@ int main(int argc, char* argv[])
         {"block-interval", "Milliseconds between two blocks of a backup.", "ms", "2"},
         {"block-rate", "Blocks of a backup per millisecond, instead of an interval.", "n"},
         {"dump-size", "Bytes of memory to back up, padded beyond the memories (at most 1931136).", "bytes"},
+        {"block-layout", "How a backup cuts the memory into blocks: equal (128 bytes each, positions in bytes), "
+                         "bytes (varying lengths, positions in bytes) or packed (128 bytes each, positions in "
+                         "8-bit bytes, 7 for every 8 sent).", "layout", "equal"},
+        {"first-block", "Bytes of memory in the first block of a backup, unlike the others (39-189).", "bytes"},
         {"ack-delay", "Milliseconds before a restore block is acknowledged.", "ms", "0"},
         {"drop-ack", "Leave the n-th block of a restore unacknowledged.", "n", "0"},
         {"ack-limit", "Stop answering after n blocks of a restore.", "n"},
@@ -100,7 +104,7 @@ int main(int argc, char* argv[])
     options.dataVersion = parser.value("data-version").toStdString();
     constexpr int kMaxMs = 60000;
     constexpr int kMaxCount = 1000000;
-    // Its backup file, 139 bytes a block of 128, stays within the editor's 2 MiB.
+    // Its backup file in the equal layout, 139 bytes a block of 128, stays within the editor's 2 MiB.
     constexpr int kLargestDump = 15087 * 128;
     if (!readNumber(parser, "block-interval", 0, kMaxMs, options.blockIntervalMs)
         || !readNumber(parser, "block-rate", 1, kMaxCount, options.blocksPerMs)
@@ -111,6 +115,16 @@ int main(int argc, char* argv[])
         || !readNumber(parser, "tap-beats", 1, kMaxCount, options.tapBeats)
         || !readNumber(parser, "close-delay", 0, kMaxMs, options.closeDelayMs))
         return 2;
+    const std::optional<Sim::BlockLayout::Kind> layout = Sim::BlockLayout::kindNamed(parser.value("block-layout"));
+    int firstBlock = 0;
+    if (!layout) {
+        std::fprintf(stderr, "zandorium-sim: --block-layout is equal, bytes or packed\n");
+        return 2;
+    }
+    if (!readNumber(parser, "first-block", Sim::BlockLayout::kShortestFirst, Sim::BlockLayout::kLongestContent,
+                    firstBlock))
+        return 2;
+    options.layout = Sim::BlockLayout(*layout, firstBlock);
 
     if (parser.isSet("list-ports"))
         return listPorts();

@@ -126,7 +126,7 @@ int dumpTotal(const QByteArray& firstContent)
     return firstContent.size() >= kDumpHeaderSize ? read28(firstContent, kTotalOffset) : -1;
 }
 
-std::vector<Memory> parseDump(const QByteArray& dump, std::string& problem)
+std::vector<Memory> parseDump(const QByteArray& dump, std::string& problem, const BlockLayout& layout)
 {
     if (dump.size() < kDumpHeaderSize) {
         problem = "the dump is shorter than its header";
@@ -139,7 +139,7 @@ std::vector<Memory> parseDump(const QByteArray& dump, std::string& problem)
         problem = "the dump is not laid out as this unit lays out its memories";
         return {};
     }
-    if (dump.size() != dumpTotal(dump) || dump.size() < recordOffset + count * kRecordSize) {
+    if (layout.totalOf(dump.size()) != dumpTotal(dump) || dump.size() < recordOffset + count * kRecordSize) {
         problem = "the dump's size does not match its header";
         return {};
     }
@@ -154,13 +154,19 @@ std::vector<Memory> parseDump(const QByteArray& dump, std::string& problem)
     return memories;
 }
 
-QList<QByteArray> dumpBlocks(const QByteArray& dump)
+QList<QByteArray> dumpBlocks(const QByteArray& dump, const BlockLayout& layout)
 {
+    QByteArray counted = dump;
+    if (dump.size() >= kDumpHeaderSize) {
+        QByteArray total;
+        append28(total, layout.totalOf(dump.size()));
+        counted.replace(kTotalOffset, total.size(), total);
+    }
     QList<QByteArray> blocks;
-    for (int position = 0; position < dump.size(); position += kBlockContentSize) {
+    for (int offset = 0, index = 0; offset < counted.size(); offset += layout.lengthOf(index++)) {
         QByteArray arguments;
-        append28(arguments, position);
-        arguments.append(dump.mid(position, kBlockContentSize));
+        append28(arguments, layout.positionOf(offset));
+        arguments.append(counted.mid(offset, layout.lengthOf(index)));
         blocks.append(replyFrame(Protocol::Command::BackupBlock, arguments));
     }
     return blocks;

@@ -393,7 +393,7 @@ void SimulatedDevice::startBackup(qint64 nowMs)
 {
     cancel(Timed::Stream);
     const QList<QByteArray> blocks =
-        dumpBlocks(buildDump(state_.memories, options_.dataVersion, options_.dumpSize));
+        dumpBlocks(buildDump(state_.memories, options_.dataVersion, options_.dumpSize), options_.layout);
     backupStartMs_ = nowMs;
     backupBlocks_ = blocks.size();
     qint64 due = nowMs;
@@ -428,20 +428,20 @@ void SimulatedDevice::onRestoreBlock(const QByteArray& frame, qint64 nowMs)
             abandonRestore("a first block without a dump header");
             return;
         }
-    } else if (restoreTotal_ < 0 || position != restoreDump_.size()) {
+    } else if (restoreTotal_ < 0 || position != options_.layout.positionOf(restoreDump_.size())) {
         abandonRestore("a block out of order at position " + std::to_string(position));
         return;
     } else {
         restoreDump_.append(content);
     }
-    if (restoreDump_.size() > restoreTotal_) {
+    if (options_.layout.totalOf(restoreDump_.size()) > restoreTotal_) {
         abandonRestore("more data than the dump announced");
         return;
     }
     const qint64 due = nowMs + options_.ackDelayMs;
     if (restoreBlocks_ != options_.dropAck)
         sendLater(due, Timed::Acknowledge, replyFrame(Command::Acknowledge, {Protocol::kNoValue}));
-    if (restoreDump_.size() == restoreTotal_)
+    if (options_.layout.totalOf(restoreDump_.size()) == restoreTotal_)
         finishRestore(due);
 }
 
@@ -458,7 +458,7 @@ void SimulatedDevice::abandonRestore(const std::string& why)
 void SimulatedDevice::finishRestore(qint64 due)
 {
     std::string problem;
-    std::vector<Memory> memories = parseDump(restoreDump_, problem);
+    std::vector<Memory> memories = parseDump(restoreDump_, problem, options_.layout);
     restoreDump_.clear();
     restoreTotal_ = -1;
     if (memories.empty()) {

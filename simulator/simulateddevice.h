@@ -4,6 +4,7 @@
 // later (a backup stream, delayed acknowledgements, the Tap LED) wait until
 // advanceTo() reaches their time. Single-threaded: the caller serialises.
 
+#include "simulator/blocklayout.h"
 #include "simulator/devicestate.h"
 
 #include <QByteArray>
@@ -23,6 +24,7 @@ struct Options {
     int blockIntervalMs = 2;  // between two blocks of a backup stream
     int blocksPerMs = 0;      // when set, the stream's pace instead of the interval
     int dumpSize = 0;         // the memory dump padded to this many bytes; 0 as it is
+    BlockLayout layout;       // how a backup cuts the dump, and a restore expects it
     int ackDelayMs = 0;       // restore acknowledgements come this late
     int dropAck = 0;          // the n-th block (from 1) of a restore goes unacknowledged; 0 none
     int ackLimit = -1;        // after this many blocks the unit stops answering; -1 never

@@ -213,14 +213,15 @@ private slots:
         QTest::addColumn<QString>("message");          // a part of it; empty: none
         using Bars = QList<int>;
         const QByteArray first = firstBlock(9, "1.0.3");  // a memory of 9 bytes, all in the first block
-        const QByteArray opening = firstBlock(1500, "1.0.3");
-        const QByteArray second = memoryBlock(500, "x");
+        // Three blocks of 28 bytes, a memory of 84.
+        const QByteArray opening = firstBlock(84, "1.0.3");
+        const QByteArray second = memoryBlock(28, QByteArray(28, 'x'));
         Frames flood{first};
         for (int i = 0; i <= 2097152 / 200; ++i)
             flood.append(memoryBlock(0, QByteArray(189, 'z')));
         QTest::newRow("one block") << "new.mem" << Frames{first, kEnd} << Bars{0} << "";
         QTest::newRow("three over a file")
-            << "a.mem" << Frames{opening, second, memoryBlock(1000, "y"), kEnd} << Bars{0, 33, 66} << "";
+            << "a.mem" << Frames{opening, second, memoryBlock(56, QByteArray(28, 'y')), kEnd} << Bars{0, 33, 66} << "";
         QTest::newRow("never answers") << "a.mem" << Frames{} << Bars{} << "The device did not answer the backup request within";
         QTest::newRow("stops sending") << "a.mem" << Frames{opening, second} << Bars{0, 33} << "stopped sending its memory";
         QTest::newRow("no block") << "a.mem" << Frames{kEnd} << Bars{} << "The device sent no memory data.";
@@ -241,8 +242,10 @@ private slots:
         QTest::newRow("version 1.0") << "a.mem" << Frames{firstBlock(9, "1.0"), kEnd} << Bars{0}
                                      << kCannot + "The data version \"1.0\" is not three numbers";
         QTest::newRow("block lost in transport")
-            << "a.mem" << Frames{firstBlock(160, "1.0.3"), memoryBlock(40, "x"), memoryBlock(120, "z"), kEnd} << Bars{0, 25, 75}
-            << kCannot + "Block 3 (from byte 51) is at position 120 where 80 was due";
+            << "a.mem"
+            << Frames{firstBlock(160, "1.0.3", QByteArray(15, 'r')), memoryBlock(40, QByteArray(40, 'x')),
+                      memoryBlock(120, QByteArray(40, 'z')), kEnd}
+            << Bars{0, 25, 75} << kCannot + "Block 3 (from byte 102) is at position 120 where 80 was due";
         QTest::newRow("no earlier file") << "new.mem" << Frames{firstBlock(9, "1.0"), kEnd} << Bars{0}
                                          << kCannot + "The data version \"1.0\" is not three numbers";
     }
@@ -307,7 +310,8 @@ private slots:
     {
         harness->hub().backupFirstBlockLimitMs = 700;
         harness->hub().backupSilenceLimitMs = 300;
-        const Frames stream{firstBlock(1500, "1.0.3"), memoryBlock(500, "x"), memoryBlock(1000, "y"), kEnd};
+        const Frames stream{firstBlock(84, "1.0.3"), memoryBlock(28, QByteArray(28, 'x')),
+                            memoryBlock(56, QByteArray(28, 'y')), kEnd};
         startBackup(dir->filePath("a.mem"));
         for (const QByteArray& frame : stream) {
             QTest::qWait(frame == stream.first() ? 400 : 150);  // the end after the first wait's limit
@@ -429,7 +433,7 @@ private slots:
         if (r.lostAt > 0)
             QVERIFY2(took - firstBlockAt < harness->hub().acknowledgeLimitMs, "stopped at once, not at the time-out");
         if (r.sentBlocks == 3) {
-            QCOMPARE(barsAtSend, (QList<int>{0, 33, 66}));
+            QCOMPARE(barsAtSend, (QList<int>{0, 35, 67}));
             QVERIFY2(took - firstBlockAt >= 200, "each block takes at least 100 ms");
         }
     }

@@ -246,6 +246,14 @@ private slots:
         QTest::newRow("stops answering after five") << with(&Sim::Options::ackLimit, 5) << QString() << 5 << false;
         QTest::newRow("acknowledgements late") << with(&Sim::Options::ackDelayMs, 250) << QString() << 0 << true;
         QTest::newRow("a block out of order") << Sim::Options{} << "swap" << 3 << false;
+        // Backed up and restored in each layout it may cut its memory in.
+        using Kind = Sim::BlockLayout::Kind;
+        for (const auto& [name, layout] : {std::pair{"bytes, first block 65", Sim::BlockLayout(Kind::Bytes, 65)},
+                                           std::pair{"packed, first block 57", Sim::BlockLayout(Kind::Packed, 57)}}) {
+            Sim::Options options;
+            options.layout = layout;
+            QTest::newRow(name) << options << QString() << 0 << true;
+        }
         QTest::newRow("a value out of range") << Sim::Options{} << "corrupt" << 0 << false;
     }
 
@@ -255,7 +263,7 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(int, acknowledged);
         QFETCH(bool, restored);
-        Rig source;
+        Rig source(options);
         source.device.receive(deviceFrame("1D 00"), 0);
         source.device.advanceTo(1000000);
         QList<QByteArray> stream = source.take();

@@ -186,6 +186,26 @@ dismiss_message
 wait_for 5 panel_hidden panel-refused || fail "the progress panel stayed after the refusal"
 [ "$(received_by_unit 1E)" = 0 ] || fail "a refused file reached the unit"
 
+# How a unit cuts its memory is the file's business, not the MIDI system's.
+if ! on_alsa; then
+    echo "== Units that cut their memory otherwise: backed up, restored, backed up again: identical"
+    messages=$(count_of "$work/editor.err" "Message: ")
+    for layout in bytes packed; do
+        kill "$sim_pid"
+        wait "$sim_pid" 2>/dev/null || true
+        start_simulator "$simulator" "$unit" --block-layout "$layout" --first-block 65
+        wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "no reconnection to the $layout unit"
+        backup_to "$layout"
+        restore_from "$layout.mem"
+        wait_for 60 grep -q '^restore complete' "$work/sim.err" || fail "the $layout unit did not take its own backup"
+        wait_for 5 panel_hidden "panel-$layout" || fail "the progress panel stayed after the $layout restore"
+        backup_to "$layout-again"
+        cmp "$work/$layout.mem" "$work/$layout-again.mem" || fail "the $layout unit's memory changed in the restore"
+    done
+    [ "$(count_of "$work/editor.err" "Message: ")" = "$messages" ] \
+        || fail "a message about another layout: $(grep Message "$work/editor.err" | tail -n 1)"
+fi
+
 if on_alsa; then
     # The ALSA sequencer is the kernel's: there is no server to stop.
     exit_front_panel "$panel" "$editor_pid"

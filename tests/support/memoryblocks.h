@@ -30,8 +30,10 @@ inline QByteArray firstBlock(int total, const QByteArray& version, const QByteAr
                               + version + rest);
 }
 
-// A restorable file of three blocks, positions 0, 40 and 80 of 120.
+// A restorable file of three blocks whose positions count their bytes, the
+// first longer: 65, 60 and 60 bytes at 0, 65 and 125 of 185.
 inline QByteArray threeBlockFile(const QByteArray& version = "1.0.3")
 {
-    return firstBlock(120, version) + memoryBlock(40, QByteArray(30, 'x')) + memoryBlock(80, QByteArray(30, 'y'));
+    return firstBlock(185, version, QByteArray(45 - version.size(), 'r')) + memoryBlock(65, QByteArray(60, 'x'))
+           + memoryBlock(125, QByteArray(60, 'y'));
 }
