@@ -12,6 +12,7 @@ void BackupCollector::start()
     backupBuffer.reserve(MemoryFile::kMaxFileSize);
     backupTotal = 0;
     blocksStored_ = 0;
+    blocksWithoutFirst_ = 0;
     collecting_ = true;
 }
 
@@ -28,8 +29,10 @@ BackupCollector::Appended BackupCollector::appendBackupBlock(const unsigned char
     if (!collecting_ || !block)
         return result;
     const bool opensStream = length > Protocol::kBlockContentOffset && MemoryFile::blockPosition(block) == 0;
-    if (blocksStored_ == 0 && !opensStream)
+    if (blocksStored_ == 0 && !opensStream) {
+        ++blocksWithoutFirst_;
         return result;
+    }
     const auto backupCount = static_cast<std::size_t>(backupBuffer.size());
     if (backupCount + length > static_cast<std::size_t>(MemoryFile::kMaxFileSize)) {
         collecting_ = false;
@@ -64,6 +67,12 @@ int BackupCollector::blocksStored() const
 {
     const std::lock_guard<std::mutex> lock(mutex_);
     return blocksStored_;
+}
+
+int BackupCollector::blocksWithoutFirst() const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return blocksWithoutFirst_;
 }
 
 bool BackupCollector::abandon()

@@ -36,6 +36,9 @@ public:
     // Ends the collection, dropping its bytes; false when none ran.
     bool abandon();
     int blocksStored() const;
+    // Blocks of this collection that came while no block at position 0 had
+    // opened it: not collected, but a sign that the first one was lost.
+    int blocksWithoutFirst() const;
 
 private:
     mutable std::mutex mutex_;
@@ -43,4 +46,5 @@ private:
     QByteArray backupBuffer;
     int backupTotal = 0;  // from the first block; 0 until then
     int blocksStored_ = 0;
+    int blocksWithoutFirst_ = 0;
 };

@@ -9,6 +9,8 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cmath>
 
 namespace MemoryFile {
@@ -210,13 +212,20 @@ QString ensureMemExtension(const QString& name)
 
 bool saveFile(const QString& path, const QByteArray& bytes, QString& error)
 {
+    // Qt's own text for a failed write is often "Unknown error": the system's
+    // cause (no space left, permission, no such folder) is taken at each step.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    int cause = 0;
+    const auto step = [&cause](bool done) {
+        cause = done ? 0 : errno;
+        return done;
+    };
+    errno = 0;
+    if (step(file.open(QIODevice::WriteOnly)) && step(file.write(bytes) == bytes.size()) && step(file.commit()))
+        return true;
+    error = cause != 0 ? QString::fromLocal8Bit(std::strerror(cause)) + QLatin1Char('.') : file.errorString();
+    file.cancelWriting();
+    return false;
 }
 
 qint64 fileSize(const QString& path, QString& error)

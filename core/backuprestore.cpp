@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
@@ -104,14 +105,22 @@ QString MiniCore::saveBackup(const QByteArray& image) const
 {
     const QString path = filePath;
     // An empty file would pass for a backup and could replace a good one.
-    if (image.isEmpty())
+    if (image.isEmpty()) {
+        if (const int withoutFirst = backup.blocksWithoutFirst())
+            return QStringLiteral("The device sent %1 blocks of its memory, but not the first one, which holds the "
+                                  "memory's header: without it the memory cannot be read.\n\nNo file was written. "
+                                  "Back up again.")
+                .arg(withoutFirst);
         return QStringLiteral("The device sent no memory data.\n\nNo file was written.");
+    }
     QString error;
     const QString problem = MemoryFile::checkRestoreFile(image);
     if (problem.isEmpty()) {
+        const bool earlier = QFileInfo(path).isFile();
         if (!MemoryFile::saveFile(path, image, error))
-            return QStringLiteral("The backup could not be saved to\n%1\n%2\n\nAn earlier file of that name is unchanged.")
-                .arg(shownPath(path), error);
+            return QStringLiteral("The backup could not be saved to\n%1\n%2%3")
+                .arg(shownPath(path), error,
+                     earlier ? QStringLiteral("\n\nAn earlier file of that name is unchanged.") : QString());
         return {};
     }
     // What a restore would refuse never takes the place of a file, and is kept
@@ -181,8 +190,8 @@ bool MiniCore::checkAndSendRestore(const QString& name)
     if (MemoryFile::readRestoreFile(filePath, contents, problem))
         problem = MemoryFile::checkRestoreFile(contents);
     if (!problem.isEmpty())
-        return refuseRestore(QStringLiteral("This file cannot be restored:\n%1\n\nNothing was sent to the device.")
-                                 .arg(problem));
+        return refuseRestore(QStringLiteral("This file cannot be restored:\n%1\n%2\n\nNothing was sent to the device.")
+                                 .arg(shownPath(filePath), problem));
     if (deviceGone_)
         return refuseRestore(QStringLiteral("The device is not connected, so nothing can be restored.\n\n"
                                             "Nothing was sent to the device. Connect it again: "
