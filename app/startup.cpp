@@ -24,14 +24,19 @@ constexpr int kLostCheckMs = 1000;
 // from the GUI thread, so only the watch's atomic flag crosses threads.
 void tellIfMidiLost(bool& told)
 {
-    // Said once a restore under way has ended, which it soon will.
-    if (told || !g_midiConnection.systemLost() || (g_miniCore && g_miniCore->restoring()))
+    if (told || !g_midiConnection.systemLost())
+        return;
+    // A restore under way stops at its next wait and says so itself.
+    if (g_miniCore)
+        g_miniCore->midiSystemStopped();
+    if (g_miniCore && g_miniCore->restoring())
         return;
     told = true;
     if (g_mainWindow)
         g_mainWindow->showMidiSystemStopped();
-    DialogTextOk::showMessage(QStringLiteral("The MIDI system has stopped, so nothing more reaches the device.\n\n"
-                                             "Start the MIDI system again, then restart Zandorium Uploader."));
+    if (!g_miniCore || !g_miniCore->midiSystemStopSaid())
+        DialogTextOk::showMessage(QStringLiteral("The MIDI system has stopped, so nothing more reaches the device.\n\n"
+                                                 "Start the MIDI system again, then restart Zandorium Uploader."));
 }
 
 // The windows are laid out in fixed pixels; on a high-density screen Qt scales

@@ -4,11 +4,26 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QSettings>
 #include <QStandardPaths>
+
+#include <algorithm>
 
 namespace {
 // Sorts as it was taken.
 constexpr char kNamePattern[] = "'before-restore-'yyyy-MM-dd'_'HH-mm-ss";
+constexpr char kLastCopyKey[] = "backups/lastSafetyCopy";
+// A file time this far ahead of the clock is not from now.
+constexpr int kClockSlackSeconds = 60;
+
+// The copy made by the restore before this one, remembered across runs.
+QString exchangeLastCopy(const QString& justMade)
+{
+    QSettings settings(QStringLiteral("zandorium"), QStringLiteral("uploader"));
+    const QString before = settings.value(QLatin1String(kLastCopyKey)).toString();
+    settings.setValue(QLatin1String(kLastCopyKey), justMade);
+    return before;
+}
 }  // namespace
 
 namespace SafetyCopies {
@@ -39,12 +54,35 @@ QString newPath()
 
 void prune(const QString& justMade)
 {
-    QDir dir(folder());
-    QStringList copies = dir.entryList({QStringLiteral("before-restore-*") + QLatin1String(MemoryFile::kExtension)},
-                                       QDir::Files, QDir::Time);
-    copies.removeAll(QFileInfo(justMade).fileName());
-    for (int i = kKept - 1; i < copies.size(); ++i)
-        dir.remove(copies.at(i));
+    QStringList spared{QFileInfo(justMade).absoluteFilePath()};
+    const QString before = exchangeLastCopy(justMade);
+    if (!before.isEmpty())
+        spared.append(QFileInfo(before).absoluteFilePath());
+    QFileInfoList copies =
+        QDir(folder()).entryInfoList({QStringLiteral("before-restore-*") + QLatin1String(MemoryFile::kExtension)},
+                                     QDir::Files);
+    const QDateTime latest = QDateTime::currentDateTime().addSecs(kClockSlackSeconds);
+    const auto dated = [&latest](const QFileInfo& copy) {
+        const QDateTime written = copy.lastModified();
+        return written > latest ? QDateTime() : written;
+    };
+    std::stable_sort(copies.begin(), copies.end(), [&dated](const QFileInfo& a, const QFileInfo& b) {
+        const QDateTime da = dated(a), db = dated(b);
+        if (da.isValid() != db.isValid())
+            return da.isValid();
+        return da.isValid() ? da > db : a.lastModified() > b.lastModified();
+    });
+    int left = kKept - static_cast<int>(std::count_if(copies.begin(), copies.end(), [&spared](const QFileInfo& copy) {
+                   return spared.contains(copy.absoluteFilePath());
+               }));
+    for (const QFileInfo& copy : copies) {
+        if (spared.contains(copy.absoluteFilePath()))
+            continue;
+        if (left > 0)
+            --left;
+        else
+            QFile::remove(copy.absoluteFilePath());
+    }
 }
 
 }  // namespace SafetyCopies

@@ -15,7 +15,9 @@ QString folder();
 // A new file name in the folder, dated now; empty without a folder.
 QString newPath();
 // Removes all but the most recent kKept copies, by when they were written
-// (a clock set back makes names lie), never the one just made.
+// (a clock set back makes names lie). Never the one just made nor the one the
+// restore before made, whatever their dates; a copy dated ahead of now (the
+// clock was wrong then) counts as older than any written since.
 void prune(const QString& justMade);
 
 }  // namespace SafetyCopies

@@ -192,6 +192,10 @@ bool MiniCore::checkAndSendRestore(const QString& name)
     if (!problem.isEmpty())
         return refuseRestore(QStringLiteral("This file cannot be restored:\n%1\n%2\n\nNothing was sent to the device.")
                                  .arg(shownPath(filePath), problem));
+    if (systemGone_)
+        return refuseRestore(QStringLiteral("The MIDI system has stopped, so nothing can be restored.\n\n"
+                                            "Nothing was sent to the device. Start the MIDI system again, "
+                                            "then restart Zandorium Uploader."));
     if (deviceGone_)
         return refuseRestore(QStringLiteral("The device is not connected, so nothing can be restored.\n\n"
                                             "Nothing was sent to the device. Connect it again: "
@@ -273,6 +277,7 @@ bool MiniCore::sendRestoreBlocks()
     QProgressBar* const bar = editWindow->widgets().progressBarPleaseWait;
     MemoryFile::SendBuffer sendBuffer{};
     int readPosition = 0;
+    restoreCompleted_ = false;
     for (int block = 1; readPosition < restoreBuffer.size(); ++block) {
         readPosition = MemoryFile::nextBlock(restoreBuffer, readPosition, sendBuffer);
         bar->setValue(MemoryFile::progressFigure(MemoryFile::blockPosition(sendBuffer.data()), fileHeader.total()));
@@ -280,6 +285,16 @@ bool MiniCore::sendRestoreBlocks()
         restoreAck = 0;
         CommandSender::sendRawFrame(sendBuffer.data(), sendBuffer.size());
         const bool acknowledged = awaitAcknowledge();
+        if (systemGone_) {
+            systemStopSaid_ = true;
+            return refuseRestore(QStringLiteral("The MIDI system stopped during the restore, at block %1 of %2, so "
+                                                "nothing more reaches the device.\n\n"
+                                                "The restore was stopped. Start the MIDI system again, restart "
+                                                "Zandorium Uploader, and restore the file again before using the device.")
+                                     .arg(block)
+                                     .arg(blockCount)
+                                 + safetyCopyNote());
+        }
         if (deviceGone_)
             return refuseRestore(QStringLiteral("The device was disconnected during the restore, at block %1 of %2.\n\n"
                                                 "The restore was stopped and nothing more was sent.\n"
@@ -296,7 +311,32 @@ bool MiniCore::sendRestoreBlocks()
                                  + safetyCopyNote());
         restoreAck = 0;
     }
+    reportRestoreEnd(blockCount);
     return true;
+}
+
+void MiniCore::reportRestoreEnd(int blockCount)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!restoreCompleted_ && waited.elapsed() < restoreCompleteLimitMs && !deviceGone_ && !systemGone_)
+        delayMs(kBlockPacingMs);
+    if (restoreCompleted_) {
+        dialogText = QStringLiteral("The restore is done: the device acknowledged %1 of\n%2\n"
+                                    "and reported its memory restored.")
+                         .arg(blockCount == 1 ? QStringLiteral("the only block")
+                                              : QStringLiteral("all %1 blocks").arg(blockCount))
+                         .arg(shownPath(filePath));
+    } else {
+        dialogText = QStringLiteral("The device acknowledged all %1 blocks of\n%2\nbut did not report the restore "
+                                    "complete within %3 s, so the result could not be confirmed.\n\n"
+                                    "Check a few memories on the device, or back it up and compare the two files.")
+                         .arg(blockCount)
+                         .arg(shownPath(filePath))
+                         .arg(restoreCompleteLimitMs / 1000)
+                     + safetyCopyNote();
+    }
+    emit openSignaleTExtDialogOk();
 }
 
 bool MiniCore::awaitAcknowledge()
@@ -307,7 +347,7 @@ bool MiniCore::awaitAcknowledge()
         delayMs(kBlockPacingMs);
         if (restoreAck == 1)
             return true;
-    } while (waited.elapsed() < acknowledgeLimitMs && !deviceGone_);
+    } while (waited.elapsed() < acknowledgeLimitMs && !deviceGone_ && !systemGone_);
     return false;
 }
 

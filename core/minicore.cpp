@@ -304,6 +304,8 @@ void MiniCore::openSlotExtPCMIDIch(int MIDIch)
 
 void MiniCore::openSlotComplete()
 {
+    if (restoring_)
+        restoreCompleted_ = true;
     editWindow->showDone();
     if (g_memorySelect)
         g_memorySelect->showDone();

@@ -63,12 +63,20 @@ public:
     // once, a restore at its next wait for an acknowledgement. GUI thread.
     void deviceLost();
     void deviceFound() { deviceGone_ = false; }
+    // The MIDI system has stopped under the ports: a restore under way stops
+    // at its next wait and says so. GUI thread.
+    void midiSystemStopped() { systemGone_ = true; }
+    // True once a restore's message has told the user of the stop.
+    bool midiSystemStopSaid() const { return systemStopSaid_; }
 
     // Limits on the device's silence; GUI thread only. The first block may
     // take longer: a device can ask for confirmation on its own panel.
     int backupFirstBlockLimitMs = 30000;
     int backupSilenceLimitMs = 5000;
     int acknowledgeLimitMs = 5000;
+    // How long after the last acknowledgement the device may take to report
+    // the restore complete, before the editor says it could not confirm it.
+    int restoreCompleteLimitMs = 3000;
 
     EditWindow* const editWindow;
 
@@ -209,6 +217,9 @@ private:
     bool makeSafetyCopy();
     bool sendRestoreBlocks();
     bool awaitAcknowledge();
+    // Waits for the device's word that the restore is complete and tells the
+    // user what is known.
+    void reportRestoreEnd(int blockCount);
     // The safety copy's part in a restore's messages; empty without one.
     QString safetyCopyNote() const;
     // Shows text and returns false once the user has read it.
@@ -217,7 +228,10 @@ private:
     // Runs while a backup waits for the device; each block restarts it.
     QTimer backupWatchdog_;
     bool deviceGone_ = false;
+    bool systemGone_ = false;
+    bool systemStopSaid_ = false;
     bool restoring_ = false;
+    bool restoreCompleted_ = false;  // the device reported it since the blocks began
     // A backup taken as a restore's safety copy reports here, not to the user.
     struct SafetyBackup
     {

@@ -90,6 +90,8 @@ struct Restore
     int sentBlocks;
     QString message;      // its beginning; empty: none
     QString withoutCopy = {};  // the user's answer to going on without a safety copy; empty: the device makes one
+    bool confirms = true;      // the device reports the whole restore complete
+    bool systemStops = false;  // what goes at lostAt is the MIDI system, not the device
 };
 
 }  // namespace
@@ -326,6 +328,31 @@ private slots:
         QCOMPARE(readAll(dir->filePath("a.mem")), stream.mid(0, 3).join());
     }
 
+    // A clock once a year ahead: the copies it dated rank behind today's, and
+    // neither a restore's copy nor the one before it is the one removed.
+    void safetyCopiesAfterTheClockWasAhead()
+    {
+        QVERIFY(QDir(SafetyCopies::folderPath()).removeRecursively());
+        const QDir folder(SafetyCopies::folder());
+        const QDateTime ahead = QDateTime::currentDateTime().addYears(1);
+        for (int i = 0; i < SafetyCopies::kKept; ++i) {
+            const QDateTime dated = ahead.addSecs(i);
+            QFile copy(folder.filePath(dated.toString("'before-restore-'yyyy-MM-dd'_'HH-mm-ss'.mem'")));
+            QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write("ahead") == 5 && copy.flush());
+            QVERIFY(copy.setFileTime(dated, QFileDevice::FileModificationTime));
+        }
+        QStringList made;
+        for (int restore = 0; restore < 2; ++restore) {
+            made.append(SafetyCopies::newPath());
+            QVERIFY(writeFile(made.last(), "now"));
+            SafetyCopies::prune(made.last());
+        }
+        const QStringList kept = folder.entryList({"before-restore-*.mem"}, QDir::Files);
+        QCOMPARE(kept.size(), SafetyCopies::kKept);
+        for (const QString& path : made)
+            QVERIFY2(kept.contains(QFileInfo(path).fileName()), qPrintable(path));
+    }
+
     void restore_data()
     {
         QTest::addColumn<Restore>("r");
@@ -333,9 +360,13 @@ private slots:
         const QByteArray v("1.2.3");
         const QString incompatible("Incompatible version.\n\nFile data version %1\nMemory data version %2");
         const QString gone("The device was disconnected during the restore, at block %1 of 3.");
-        QTest::newRow("same version") << Restore{good, v, -1, 0, 3, ""};
-        QTest::newRow("one block") << Restore{firstBlock(9, "1.2.3"), v, -1, 0, 1, ""};
-        QTest::newRow("minor not compared") << Restore{threeBlockFile("1.9.3"), v, -1, 0, 3, ""};
+        const QString done("The restore is done: the device acknowledged ");
+        QTest::newRow("same version") << Restore{good, v, -1, 0, 3, done + "all 3 blocks of\n<dir>/r.mem\nand reported"};
+        QTest::newRow("one block") << Restore{firstBlock(9, "1.2.3"), v, -1, 0, 1, done + "the only block of"};
+        QTest::newRow("minor not compared") << Restore{threeBlockFile("1.9.3"), v, -1, 0, 3, done};
+        // Every block acknowledged is not the device's word that it took them.
+        QTest::newRow("never confirmed")
+            << Restore{good, v, -1, 0, 3, "The device acknowledged all 3 blocks of\n<dir>/r.mem\nbut did not report", {}, false};
         QTest::newRow("newer major") << Restore{threeBlockFile("2.0.0"), "1.5.5", -1, 0, 0, incompatible.arg("2.0.0", "1.5.5")};
         QTest::newRow("newer third") << Restore{threeBlockFile("1.0.4"), "1.9.3", -1, 0, 0, incompatible.arg("1.0.4", "1.9.3")};
         QTest::newRow("third alone") << Restore{threeBlockFile("1.0.5"), "2.0.3", -1, 0, 0, incompatible.arg("1.0.5", "2.0.3")};
@@ -346,8 +377,10 @@ private slots:
         QTest::newRow("device gone at the second") << Restore{good, v, 1, 2, 2, gone.arg(2)};
         QTest::newRow("device gone at the first") << Restore{good, v, 0, 1, 1, gone.arg(1)};
         QTest::newRow("device gone before") << Restore{good, v, -1, -1, 0, "The device is not connected, so nothing can"};
+        QTest::newRow("MIDI system stops at the second")
+            << Restore{good, v, 1, 2, 2, "The MIDI system stopped during the restore, at block 2 of 3", {}, true, true};
         QTest::newRow("no copy, the user stops") << Restore{good, v, -1, 0, 0, "", "no"};
-        QTest::newRow("no copy, the user goes on") << Restore{good, v, -1, 0, 3, "", "yes"};
+        QTest::newRow("no copy, the user goes on") << Restore{good, v, -1, 0, 3, done, "yes"};
     }
 
     void restore()
@@ -357,6 +390,7 @@ private slots:
         if (!r.deviceVersion.isEmpty())
             HubHarness::deliver(versionReply(r.deviceVersion));
         harness->hub().acknowledgeLimitMs = 400;
+        harness->hub().restoreCompleteLimitMs = 300;
         harness->hub().backupFirstBlockLimitMs = 300;
         // An acknowledgement from before the restore must not count for its first block.
         harness->hub().restoreAck = 1;
@@ -392,9 +426,11 @@ private slots:
                 HubHarness::deliver(deviceFrame("1A 00"));
             }
             if (barsAtSend.size() == r.lostAt)
-                harness->hub().deviceLost();
+                r.systemStops ? harness->hub().midiSystemStopped() : harness->hub().deviceLost();
             else if (r.acks < 0 || r.acks-- > 0)
                 HubHarness::deliver(deviceFrame("23 00"));
+            if (r.confirms && barsAtSend.size() == r.file.count('\xF7'))
+                HubHarness::deliver(deviceFrame("28 00"));
         });
         if (r.lostAt < 0)
             harness->hub().deviceLost();
@@ -429,7 +465,8 @@ private slots:
             QVERIFY(kept.contains("before-restore-2099-01-01_00-00-06.mem"));
             const QString note = trace->lines().filter("# Safety copy of the device's memory: ").value(0);
             QVERIFY2(note.endsWith(QDir::toNativeSeparators(folder.filePath(kept.first()))), qPrintable(note));
-            QVERIFY2(r.message.isEmpty() || shown.endsWith("\nRestore that file to undo."), qPrintable(shown));
+            // Every message but the one that says the restore is done.
+            QCOMPARE(shown.endsWith("\nRestore that file to undo."), !shown.startsWith("The restore is done"));
         }
         QCOMPARE(g_memorySelect && g_memorySelect->isVisible(), r.sentBlocks > 0);
         HubHarness::deliver(deviceFrame("1B 00"));

@@ -17,8 +17,8 @@ dropped_line="Not sent: the device is not connected"
 connection_region() { crop "$panel" 500 28 350 64 "$work/$1.png"; }
 looks_connected() { connection_region now && same_picture "$work/now.png" "$work/connected.png"; }
 looks_lost() { ! looks_connected; }
-# No message but the one of the backup cut short.
-no_message() { [ "$(count_of "$work/editor.err" "Message: ")" = 1 ] || fail "a message $1: $(grep Message "$work/editor.err")"; }
+# No message but the one of the backup cut short and each restore's word that it is done.
+no_message() { [ "$(count_of "$work/editor.err" "Message: ")" = "$1" ] || fail "a message $2: $(grep Message "$work/editor.err")"; }
 # named <memory> <name>: the unit, switched there, reports the memory by that name.
 named() { sim_command memory "$1"; state_has "\"$2\""; }
 # The start-up request reached the unit once, and a press reaches it.
@@ -145,21 +145,23 @@ safety=$(sed -n 's/^# Safety copy of the device.s memory: //p' "$work/editor.out
     || fail "no safety copy named in the trace: $safety"
 cmp "$safety" "$work/changed.mem" || fail "the safety copy is not the unit's memory before the restore"
 wait_for 5 grep -q -F "R $(frame 28 00)" "$work/editor.out" || fail "the unit did not report the restore done"
+restore_done
 wait_for 5 panel_hidden panel-after || fail "the progress panel stayed after the restore"
 backup_to second
 cmp "$work/first.mem" "$work/second.mem" || fail "the second backup differs from the first"
 named 518 'Empty'
 named 3 'Classic Lead'
-no_message "after a good backup and restore"
+no_message 2 "after a good backup and restore"
 
 echo "== Restoring the safety copy undoes the restore"
 restore_from "${safety#"$work/"}"
 wait_for 60 at_least 2 "$work/sim.err" "restore complete" || fail "the copy was not restored"
+restore_done
 wait_for 5 panel_hidden panel-undone || fail "the progress panel stayed after restoring the copy"
 backup_to undone
 cmp "$work/changed.mem" "$work/undone.mem" || fail "the unit's memory differs from before the first restore"
 named 3 'Changed Lead'
-no_message "while undoing"
+no_message 3 "while undoing"
 
 echo "== The unit goes mid-restore: stopped at once, a message naming the block, the panel hidden"
 before=$(received_by_unit 1E)
@@ -198,11 +200,12 @@ if ! on_alsa; then
         backup_to "$layout"
         restore_from "$layout.mem"
         wait_for 60 grep -q '^restore complete' "$work/sim.err" || fail "the $layout unit did not take its own backup"
+        restore_done
         wait_for 5 panel_hidden "panel-$layout" || fail "the progress panel stayed after the $layout restore"
         backup_to "$layout-again"
         cmp "$work/$layout.mem" "$work/$layout-again.mem" || fail "the $layout unit's memory changed in the restore"
     done
-    [ "$(count_of "$work/editor.err" "Message: ")" = "$messages" ] \
+    [ "$(count_of "$work/editor.err" "Message: ")" = $((messages + 2)) ] \
         || fail "a message about another layout: $(grep Message "$work/editor.err" | tail -n 1)"
 fi
 

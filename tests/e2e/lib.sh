@@ -262,6 +262,11 @@ message_window() {
     for id in $(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null); do [ "$id" = "$edit" ] || echo "$id"; done
 }
 has_message_window() { [ -n "$(message_window)" ]; }
+# The editor's word that a restore is done, read and closed.
+restore_done() {
+    wait_for 10 has_message "The restore is done" || fail "no word that the restore is done: $(grep Message "$work/editor.err" | tail -n 1)"
+    dismiss_message
+}
 dismiss_message() {
     local id
     for id in $(message_window); do xdotool windowfocus --sync "$id" 2>/dev/null || true; xdotool key Return; done
