@@ -139,6 +139,7 @@ start_own_jack_server() {
 
 # start_editor [environment...]: the editor up to its port dialog (dialog) over the front panel (panel).
 start_editor() {
+    restores_done=0
     env "$@" "$editor" >"$work/editor.out" 2>"$work/editor.err" &
     editor_pid=$!
     E2E_PIDS+=("$editor_pid")
@@ -262,9 +263,13 @@ message_window() {
     for id in $(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null); do [ "$id" = "$edit" ] || echo "$id"; done
 }
 has_message_window() { [ -n "$(message_window)" ]; }
-# The editor's word that a restore is done, read and closed.
+# The editor's word that a restore is done, read and closed: one more each
+# restore of the editor's run (start_editor starts the count again).
+restores_done=0
 restore_done() {
-    wait_for 10 has_message "The restore is done" || fail "no word that the restore is done: $(grep Message "$work/editor.err" | tail -n 1)"
+    restores_done=$((restores_done + 1))
+    wait_for 10 at_least "$restores_done" "$work/editor.err" "Message: The restore is done" \
+        || fail "no word that the restore is done: $(grep Message "$work/editor.err" | tail -n 1)"
     dismiss_message
 }
 dismiss_message() {
