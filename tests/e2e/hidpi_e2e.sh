@@ -53,9 +53,13 @@ wait_for 10 has_memory_dialog || fail "the memory dialog did not open"
 doubled "$(memory_dialog)" 976 320 memory-dialog
 click_at "$(memory_dialog)" 488 290
 wait_for 5 no_memory_dialog || fail "the memory dialog did not close"
-: >"$work/empty.mem"
-restore_from empty.mem
+# A short path: the message names the file, and a long one widens it.
+empty=/tmp/zandorium-hidpi-$$.mem
+: >"$empty"
+click_at "$edit" 628 712
+answer_file_dialog "Select file" "$empty"
 wait_for 10 has_message "This file cannot be restored" || fail "no message for an empty file"
+rm -f "$empty"
 wait_for 5 has_message_window || fail "the message is not shown"
 doubled "$(message_window)" 398 198 message
 dismiss_message
