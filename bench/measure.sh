@@ -63,6 +63,7 @@ measure_restore() {
         ideal = (blocks - 1) * 100;
         printf "| %s | %d blocks | %.1f s CPU in %.1f s: %.1f %% of one core | first to last block %d ms, (blocks - 1) x 100 ms = %d ms: %+.2f %% |\n",
             label, blocks, cpu / ticks, wall / 1000, 100 * cpu / ticks / (wall / 1000), span, ideal, 100 * (span - ideal) / ideal }'
+    restore_done
     end_session
 }
 
