@@ -10,7 +10,7 @@ readonly SCREEN_W=2800 SCREEN_H=1800
 # desktop at 2x sets both. The server must keep Xft.dpi between clients.
 if [ "${ZANDORIUM_HIDPI_X:-0}" != 1 ]; then
     command -v xvfb-run >/dev/null || { echo "SKIP: xvfb-run is not installed"; exit $E2E_SKIP; }
-    ZANDORIUM_HIDPI_X=1 exec xvfb-run -a -s "-screen 0 ${SCREEN_W}x${SCREEN_H}x24 -dpi 192 -noreset" "$0" "$@"
+    ZANDORIUM_HIDPI_X=1 exec xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 ${SCREEN_W}x${SCREEN_H}x24 -dpi 192 -noreset" "$0" "$@"
 fi
 e2e_begin xdotool xrdb
 printf 'Xft.dpi:\t192\n' | xrdb -nocpp -merge -

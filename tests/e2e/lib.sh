@@ -73,7 +73,9 @@ e2e_begin() {
 ensure_display() {
     [ -z "${DISPLAY:-}" ] || return 0
     command -v xvfb-run >/dev/null || { echo "SKIP: xvfb-run is not installed"; exit $E2E_SKIP; }
-    exec xvfb-run -a -s "-screen 0 1400x900x24" "$@"
+    # Searched from a number of the script's own: the display the test before
+    # closed may still be going away, and could take a new server's socket with it.
+    exec xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1400x900x24" "$@"
 }
 
 # A frame from the hex text of its body; the start of a command's frames.
