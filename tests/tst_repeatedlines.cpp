@@ -19,7 +19,7 @@ Steps repeated(const QByteArray& line, int times, qint64 fromMs, qint64 everyMs)
 {
     Steps steps;
     for (int i = 0; i < times; ++i)
-        steps.append({fromMs + i * everyMs, line + '\n'});
+        steps.append(Step{fromMs + i * everyMs, line + '\n'});
     return steps;
 }
 
@@ -27,7 +27,7 @@ Steps ticks(qint64 fromMs, qint64 toMs)
 {
     Steps steps;
     for (qint64 at = fromMs; at <= toMs; at += 100)
-        steps.append({at, {}});
+        steps.append(Step{at, {}});
     return steps;
 }
 
@@ -110,7 +110,7 @@ private slots:
         QByteArray betweenOut = lines("A", passing);
         for (int i = 0; i < 40; ++i) {
             const QByteArray once = "once " + QByteArray(1, char('a' + i % 26)) + QByteArray(1, char('a' + i / 26));
-            between.append({100 + i, once + '\n'});
+            between.append(Step{100 + i, once + '\n'});
             betweenOut += once + '\n';
         }
         std::stable_sort(between.begin(), between.end(), [](const Step& a, const Step& b) { return a.atMs < b.atMs; });
