@@ -61,7 +61,11 @@ answer_file_dialog "Select file" "$empty"
 wait_for 10 has_message "This file cannot be restored" || fail "no message for an empty file"
 rm -f "$empty"
 wait_for 5 has_message_window || fail "the message is not shown"
-doubled "$(message_window)" 398 198 message
+# The message grows with its text (and with the toolkit's font metrics): at
+# least twice the form, in whole 2x pixels.
+eval "$(xdotool getwindowgeometry --shell "$(message_window)")"
+[ "$WIDTH" -ge 796 ] && [ "$HEIGHT" -ge 396 ] && [ $((WIDTH % 2 + HEIGHT % 2)) = 0 ] \
+    || fail "the message is ${WIDTH}x${HEIGHT}, not twice a form of at least 398x198"
 dismiss_message
 close_editor "$edit"
 exit_front_panel "$panel" "$editor_pid"
