@@ -90,6 +90,12 @@ int main(int argc, char* argv[])
         {"ack-delay", "Milliseconds before a restore block is acknowledged.", "ms", "0"},
         {"drop-ack", "Leave the n-th block of a restore unacknowledged.", "n", "0"},
         {"ack-limit", "Stop answering after n blocks of a restore.", "n"},
+        {"slow-acks", "Acknowledge every n-th block of a restore 1, 2, then 3 s late, as flash writes can.", "n", "0"},
+        {"byte-rate", "Send a backup no faster than this many bytes a second (3125: a MIDI cable).", "bytes"},
+        {"startup-delay", "Milliseconds before the answer to the start-up request.", "ms", "0"},
+        {"startup-order", "Order of the whole state reported: usual, or versions-last (the versions last, and a "
+                          "memory's name before its number).", "order", "usual"},
+        {"trailing-bytes", "Zero data bytes added to every report but the memory blocks of a backup.", "n", "0"},
         {"tap-beats", "Beats the Tap LED blinks after a tap.", "n", "8"},
         {"close-delay", "Milliseconds from a write to closing the memory dialog.", "ms", "1000"},
         {"attach", "Play the unit on the existing ports of this client (the far end of a USB interface), "
@@ -106,12 +112,18 @@ int main(int argc, char* argv[])
     constexpr int kMaxCount = 1000000;
     // Its backup file in the equal layout, 139 bytes a block of 128, stays within the editor's 2 MiB.
     constexpr int kLargestDump = 15087 * 128;
+    // A report stays far within the editor's longest frame.
+    constexpr int kMaxTrailing = 100;
     if (!readNumber(parser, "block-interval", 0, kMaxMs, options.blockIntervalMs)
         || !readNumber(parser, "block-rate", 1, kMaxCount, options.blocksPerMs)
         || !readNumber(parser, "dump-size", 0, kLargestDump, options.dumpSize)
         || !readNumber(parser, "ack-delay", 0, kMaxMs, options.ackDelayMs)
         || !readNumber(parser, "drop-ack", 0, kMaxCount, options.dropAck)
         || !readNumber(parser, "ack-limit", 0, kMaxCount, options.ackLimit)
+        || !readNumber(parser, "slow-acks", 0, kMaxCount, options.slowAcks)
+        || !readNumber(parser, "byte-rate", 1, kMaxCount, options.bytesPerSecond)
+        || !readNumber(parser, "startup-delay", 0, kMaxMs, options.startupDelayMs)
+        || !readNumber(parser, "trailing-bytes", 0, kMaxTrailing, options.trailingBytes)
         || !readNumber(parser, "tap-beats", 1, kMaxCount, options.tapBeats)
         || !readNumber(parser, "close-delay", 0, kMaxMs, options.closeDelayMs))
         return 2;
@@ -125,6 +137,12 @@ int main(int argc, char* argv[])
                     firstBlock))
         return 2;
     options.layout = Sim::BlockLayout(*layout, firstBlock);
+    const QString order = parser.value("startup-order");
+    if (order != "usual" && order != "versions-last") {
+        std::fprintf(stderr, "zandorium-sim: --startup-order is usual or versions-last\n");
+        return 2;
+    }
+    options.versionsLast = order == "versions-last";
 
     if (parser.isSet("list-ports"))
         return listPorts();

@@ -91,10 +91,20 @@ SimulatedDevice::SimulatedDevice(DeviceState state, Options options, Sink send, 
 {
 }
 
-void SimulatedDevice::send(const QByteArray& frame) const
+void SimulatedDevice::send(const QByteArray& frame)
 {
-    if (send_)
+    if (holdUntil_ >= 0) {
+        sendLater(holdUntil_, Timed::Startup, frame);
+        return;
+    }
+    if (!send_)
+        return;
+    if (options_.trailingBytes == 0 || frame.at(Protocol::kCommandOffset) == static_cast<char>(Command::BackupBlock)) {
         send_(frame);
+        return;
+    }
+    QByteArray longer = frame;
+    send_(longer.insert(longer.size() - 1, QByteArray(options_.trailingBytes, '\0')));
 }
 
 void SimulatedDevice::sendLater(qint64 due, Timed kind, const QByteArray& frame)
@@ -162,7 +172,7 @@ void SimulatedDevice::dispatch(const FrameReader& frame, const QByteArray& raw, 
             onWriteMemory(frame.value14(arg), nowMs);
         break;
     case Command::StartupRequest:
-        reportWholeState();
+        answerStartup(nowMs);
         break;
     case Command::MemoryName:
     case Command::DeviceName:
@@ -396,12 +406,20 @@ void SimulatedDevice::startBackup(qint64 nowMs)
         dumpBlocks(buildDump(state_.memories, options_.dataVersion, options_.dumpSize), options_.layout);
     backupStartMs_ = nowMs;
     backupBlocks_ = blocks.size();
+    const QByteArray end = replyFrame(Command::BackupEnd, {Protocol::kNoValue});
     qint64 due = nowMs;
+    qint64 bytes = 0;  // on the cable by the end of the block
     for (int i = 0; i < blocks.size(); ++i) {
-        due = options_.blocksPerMs > 0 ? nowMs + i / options_.blocksPerMs : nowMs + qint64{i} * options_.blockIntervalMs;
+        bytes += blocks.at(i).size();
+        if (options_.bytesPerSecond > 0)
+            due = nowMs + bytes * 1000 / options_.bytesPerSecond;
+        else
+            due = options_.blocksPerMs > 0 ? nowMs + i / options_.blocksPerMs : nowMs + qint64{i} * options_.blockIntervalMs;
         sendLater(due, Timed::Stream, blocks.at(i));
     }
-    sendLater(due, Timed::Stream, replyFrame(Command::BackupEnd, {Protocol::kNoValue}));
+    if (options_.bytesPerSecond > 0)
+        due = nowMs + (bytes + end.size()) * 1000 / options_.bytesPerSecond;
+    sendLater(due, Timed::Stream, end);
 }
 
 void SimulatedDevice::onRestoreBlock(const QByteArray& frame, qint64 nowMs)
@@ -438,7 +456,9 @@ void SimulatedDevice::onRestoreBlock(const QByteArray& frame, qint64 nowMs)
         abandonRestore("more data than the dump announced");
         return;
     }
-    const qint64 due = nowMs + options_.ackDelayMs;
+    qint64 due = nowMs + options_.ackDelayMs;
+    if (options_.slowAcks > 0 && restoreBlocks_ % options_.slowAcks == 0)
+        due += 1000 * (1 + (restoreBlocks_ / options_.slowAcks - 1) % 3);
     if (restoreBlocks_ != options_.dropAck)
         sendLater(due, Timed::Acknowledge, replyFrame(Command::Acknowledge, {Protocol::kNoValue}));
     if (options_.layout.totalOf(restoreDump_.size()) == restoreTotal_)
@@ -474,15 +494,25 @@ void SimulatedDevice::finishRestore(qint64 due)
              + std::to_string(due - options_.ackDelayMs - restoreStartMs_) + " ms");
 }
 
+void SimulatedDevice::answerStartup(qint64 nowMs)
+{
+    holdUntil_ = options_.startupDelayMs > 0 ? nowMs + options_.startupDelayMs : -1;
+    reportWholeState();
+    holdUntil_ = -1;
+}
+
 void SimulatedDevice::reportWholeState()
 {
-    reportUnit();
+    if (!options_.versionsLast)
+        reportUnit();
     reportCurrentMemory();
     reportLeds();
     reportParameters();
+    if (options_.versionsLast)
+        reportUnit();
 }
 
-void SimulatedDevice::reportUnit() const
+void SimulatedDevice::reportUnit()
 {
     send(replyFrame(Command::VersionReply, longText(options_.firmwareVersion) + longText(options_.dataVersion)));
     send(countedTextFrame(Command::DeviceName, state_.unit.deviceName));
@@ -492,29 +522,33 @@ void SimulatedDevice::reportUnit() const
     send(replyFrame(Command::Wireless, {state_.unit.wireless}));
 }
 
-void SimulatedDevice::reportCurrentMemory() const
+void SimulatedDevice::reportCurrentMemory()
 {
     const int index = state_.currentIndex;
     const auto bytes = Encoding::split14(index);
+    const QByteArray name = countedTextFrame(Command::MemoryName, state_.current.name);
+    if (options_.versionsLast)
+        send(name);
     send(replyFrame(Command::SelectMemory, {bytes[0], bytes[1]}));
     send(replyFrame(Command::SelectBank, {bankOf(index)}));
     send(replyFrame(Command::SelectNumber, {numberOf(index)}));
-    send(countedTextFrame(Command::MemoryName, state_.current.name));
+    if (!options_.versionsLast)
+        send(name);
 }
 
-void SimulatedDevice::reportLed(int led, bool on) const
+void SimulatedDevice::reportLed(int led, bool on)
 {
     send(replyFrame(Command::Led, {on ? 1 : 0, led}));
 }
 
-void SimulatedDevice::reportAmpLeds() const
+void SimulatedDevice::reportAmpLeds()
 {
     const int amp = state_.current.amp;
     reportLed(Protocol::kLedAmpA, amp != 1);
     reportLed(Protocol::kLedAmpB, amp != 0);
 }
 
-void SimulatedDevice::reportLeds() const
+void SimulatedDevice::reportLeds()
 {
     for (int key = 0; key <= Protocol::kKeySw2; ++key)
         reportLed(key, state_.current.effects[static_cast<std::size_t>(key)] != 0);
@@ -523,7 +557,7 @@ void SimulatedDevice::reportLeds() const
     reportAmpLeds();
 }
 
-void SimulatedDevice::reportPedal(int pedal) const
+void SimulatedDevice::reportPedal(int pedal)
 {
     const Pedal& record = state_.current.pedals[static_cast<std::size_t>(pedal)];
     for (const auto& [command, value] : {std::make_pair(Command::PedalMin, record.min),
@@ -535,7 +569,7 @@ void SimulatedDevice::reportPedal(int pedal) const
     send(replyFrame(Command::PedalSwitch, {pedal, record.onOff, record.cc}));
 }
 
-void SimulatedDevice::reportParameters() const
+void SimulatedDevice::reportParameters()
 {
     const Memory& memory = state_.current;
     for (int pedal = 0; pedal < Protocol::kPedalCount; ++pedal)

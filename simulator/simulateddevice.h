@@ -30,6 +30,12 @@ struct Options {
     int ackLimit = -1;        // after this many blocks the unit stops answering; -1 never
     int tapBeats = 8;         // the Tap LED blinks this many beats after a tap
     int closeDelayMs = 1000;  // a write closes the memory dialog this late, so its done picture shows
+    // Choices the protocol leaves to the unit, each one a real unit may make:
+    int startupDelayMs = 0;    // the answer to the start-up request comes this late
+    bool versionsLast = false; // the whole state reported versions last, a memory's name before its number
+    int slowAcks = 0;          // every n-th restore block acknowledged 1, 2, then 3 s late (flash writes); 0 none
+    int bytesPerSecond = 0;    // a backup's blocks as fast as a MIDI cable carries them; 0: at the interval
+    int trailingBytes = 0;     // zero data bytes no report needs, before the F7 of all but memory blocks
 };
 
 class SimulatedDevice
@@ -62,10 +68,10 @@ public:
     std::string describe() const;
 
 private:
-    enum class Timed { Stream, Acknowledge, Tap, Close };
+    enum class Timed { Stream, Acknowledge, Tap, Close, Startup };
 
     void dispatch(const FrameReader& frame, const QByteArray& raw, qint64 nowMs);
-    void send(const QByteArray& frame) const;
+    void send(const QByteArray& frame);
     void sendLater(qint64 due, Timed kind, const QByteArray& frame);
     void cancel(Timed kind);
 
@@ -78,15 +84,16 @@ private:
     void finishRestore(qint64 due);
     void abandonRestore(const std::string& why);
     void startBackup(qint64 nowMs);
+    void answerStartup(qint64 nowMs);
     void tap(qint64 nowMs);
 
-    void reportUnit() const;
-    void reportCurrentMemory() const;
-    void reportLeds() const;
-    void reportLed(int led, bool on) const;
-    void reportAmpLeds() const;
-    void reportParameters() const;
-    void reportPedal(int pedal) const;
+    void reportUnit();
+    void reportCurrentMemory();
+    void reportLeds();
+    void reportLed(int led, bool on);
+    void reportAmpLeds();
+    void reportParameters();
+    void reportPedal(int pedal);
 
     DeviceState state_;
     Options options_;
@@ -94,6 +101,7 @@ private:
     Log log_;
     std::multimap<qint64, std::pair<Timed, QByteArray>> waiting_;
 
+    qint64 holdUntil_ = -1;  // while >= 0, what is sent waits until then
     qint64 lastTapMs_ = -1;
     QByteArray restoreDump_;
     int restoreTotal_ = -1;

@@ -9,6 +9,7 @@
 #include "support/hubharness.h"
 #include "support/tracecapture.h"
 #include "ui/editwindow.h"
+#include "ui/mainwindow.h"
 
 #include <QtTest>
 
@@ -23,7 +24,11 @@ QList<QByteArray> g_said;  // by every unit of every test, for the last test
 // The unit under test with everything it sends collected.
 struct Rig {
     explicit Rig(Sim::Options options = {}, Sim::DeviceState state = Sim::seededState())
-        : device(std::move(state), options, [this](const QByteArray& frame) { sent << frame, g_said << frame; })
+        : device(std::move(state), options, [this, exact = options.trailingBytes == 0](const QByteArray& frame) {
+              sent << frame;
+              if (exact)
+                  g_said << frame;
+          })
     {
     }
     QList<QByteArray> take() { return std::exchange(sent, {}); }
@@ -190,6 +195,44 @@ private slots:
         QCOMPARE(trace.sentFrames().size(), send ? 1 : 0);  // and not sent back
     }
 
+    // However the unit answers the start-up request, the editor shows the same.
+    void startupAnswerShownAlike_data()
+    {
+        QTest::addColumn<Sim::Options>("options");
+        const auto with = [](auto Sim::Options::*field, auto value) { Sim::Options o; o.*field = value; return o; };
+        QTest::newRow("2 s late") << with(&Sim::Options::startupDelayMs, 2000);
+        QTest::newRow("versions last, name first") << with(&Sim::Options::versionsLast, true);
+        QTest::newRow("trailing bytes") << with(&Sim::Options::trailingBytes, 3);
+    }
+
+    void startupAnswerShownAlike()
+    {
+        QFETCH(Sim::Options, options);
+        const auto shownAfter = [](const Sim::Options& unitOptions) {
+            HubHarness harness;
+            Rig rig(unitOptions);
+            rig.device.receive(deviceFrame("09 00"), 0);
+            if (unitOptions.startupDelayMs > 0 && !rig.sent.isEmpty())
+                return QStringList{"answered at once"};
+            rig.device.advanceTo(unitOptions.startupDelayMs);
+            for (const QByteArray& frame : rig.take())
+                HubHarness::deliver(frame);
+            QStringList shown;
+            for (const QWidget* window : {static_cast<QWidget*>(&harness.mainWindow()),
+                                          static_cast<QWidget*>(&harness.editWindow())}) {
+                for (const QWidget* widget : window->findChildren<QWidget*>()) {
+                    const QString value = shownValue(widget);
+                    shown << widget->objectName() + ' ' + (value.isEmpty() ? widget->property("text").toString() : value);
+                }
+            }
+            return shown;
+        };
+        const QStringList usual = shownAfter({});
+        for (const char* expected : {"labelName Classic Lead", "labelFirmwareVer Firmware version 1.4.2"})
+            QVERIFY2(usual.contains(expected), expected);
+        QCOMPARE(shownAfter(options), usual);
+    }
+
     void keysToggleAndReport()
     {
         Rig rig;
@@ -245,6 +288,8 @@ private slots:
         QTest::newRow("third acknowledgement dropped") << with(&Sim::Options::dropAck, 3) << QString() << -1 << true;
         QTest::newRow("stops answering after five") << with(&Sim::Options::ackLimit, 5) << QString() << 5 << false;
         QTest::newRow("acknowledgements late") << with(&Sim::Options::ackDelayMs, 250) << QString() << 0 << true;
+        QTest::newRow("some acknowledgements 1 to 3 s late") << with(&Sim::Options::slowAcks, 4) << QString() << 0
+                                                             << true;
         QTest::newRow("a block out of order") << Sim::Options{} << "swap" << 3 << false;
         // Backed up and restored in each layout it may cut its memory in.
         using Kind = Sim::BlockLayout::Kind;
@@ -278,13 +323,20 @@ private slots:
         for (Sim::Memory& memory : other.memories)
             memory.name = "Other";
         Rig target(options, other);
-        for (const QByteArray& block : stream)
-            target.device.receive(block, 0);
-        const int immediate = target.sent.count(deviceFrame("23 00"));
-        target.device.advanceTo(options.ackDelayMs);
-        const QList<QByteArray> answers = target.take();
-        const int acks = answers.count(deviceFrame("23 00"));
-        QCOMPARE(immediate, options.ackDelayMs > 0 ? 0 : acks);
+        // Each block given the time its acknowledgement may take, as the editor waits.
+        constexpr qint64 kBlockSpacingMs = 4000;
+        const QByteArray ack = deviceFrame("23 00");
+        QList<QByteArray> answers;
+        int immediate = 0;
+        for (int i = 0; i < stream.size(); ++i) {
+            target.device.receive(stream.at(i), i * kBlockSpacingMs);
+            immediate += target.sent.count(ack);
+            target.device.advanceTo(i * kBlockSpacingMs + kBlockSpacingMs - 1);
+            answers += target.take();
+        }
+        const int acks = answers.count(ack);
+        const int slow = options.slowAcks > 0 ? int(stream.size()) / options.slowAcks : 0;
+        QCOMPARE(immediate, options.ackDelayMs > 0 ? 0 : acks - slow);
         QCOMPARE(acks, acknowledged > 0 ? acknowledged : stream.size() + acknowledged);
         QCOMPARE(answers.last() == deviceFrame("28 00"), restored);
         QVERIFY(target.device.state().memories == (restored ? source.device.state() : other).memories);

@@ -190,12 +190,14 @@ wait_for 5 panel_hidden panel-refused || fail "the progress panel stayed after t
 
 # How a unit cuts its memory is the file's business, not the MIDI system's.
 if ! on_alsa; then
-    echo "== Units that cut their memory otherwise: backed up, restored, backed up again: identical"
+    echo "== Units that cut their memory otherwise, and answer in their own time and order:" \
+         "backed up, restored, backed up again: identical"
     messages=$(count_of "$work/editor.err" "Message: ")
-    for layout in bytes packed; do
+    while read -r layout options; do
         kill "$sim_pid"
         wait "$sim_pid" 2>/dev/null || true
-        start_simulator "$simulator" "$unit" --block-layout "$layout" --first-block 65
+        # shellcheck disable=SC2086  # the options are words
+        start_simulator "$simulator" "$unit" --block-layout "$layout" --first-block 65 $options
         wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "no reconnection to the $layout unit"
         backup_to "$layout"
         restore_from "$layout.mem"
@@ -204,9 +206,24 @@ if ! on_alsa; then
         wait_for 5 panel_hidden "panel-$layout" || fail "the progress panel stayed after the $layout restore"
         backup_to "$layout-again"
         cmp "$work/$layout.mem" "$work/$layout-again.mem" || fail "the $layout unit's memory changed in the restore"
-    done
+    done <<'UNITS'
+bytes --startup-delay 2000 --startup-order versions-last --trailing-bytes 3 --slow-acks 90
+packed
+UNITS
     [ "$(count_of "$work/editor.err" "Message: ")" = $((messages + 2)) ] \
         || fail "a message about another layout: $(grep Message "$work/editor.err" | tail -n 1)"
+
+    echo "== A unit at MIDI cable speed: a backup of over 12 s, the same file"
+    kill "$sim_pid"
+    wait "$sim_pid" 2>/dev/null || true
+    start_simulator "$simulator" "$unit" --byte-rate 3125
+    wait_for 10 has_line "$work/sim.out" "<- $startup" || fail "no reconnection to the slow unit"
+    started=$SECONDS
+    backup_to cable 60
+    [ $((SECONDS - started)) -ge 12 ] || fail "the backup took $((SECONDS - started)) s at cable speed"
+    cmp "$work/first.mem" "$work/cable.mem" || fail "the backup at cable speed differs"
+    [ "$(count_of "$work/editor.err" "Message: ")" = $((messages + 2)) ] \
+        || fail "a message at cable speed: $(grep Message "$work/editor.err" | tail -n 1)"
 fi
 
 if on_alsa; then
