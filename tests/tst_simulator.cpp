@@ -11,6 +11,8 @@
 #include "ui/editwindow.h"
 #include "ui/mainwindow.h"
 
+#include <QComboBox>
+#include <QSpinBox>
 #include <QtTest>
 
 #include <functional>
@@ -106,13 +108,19 @@ private slots:
         QTest::addColumn<QByteArray>("sent");
         QTest::addColumn<QStringList>("replies");
         QTest::addColumn<QStringList>("shown");
+        // Then one more value of the same frame set in the editor, and what that
+        // sends: the others as the unit reported them.
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<QByteArray>("thenSent");
         const auto row = [](const char* name, Command_ send, const QByteArray& sent, const QStringList& replies,
-                            const QStringList& shown) {
-            QTest::newRow(name) << send << deviceFrame(sent.constData()) << replies << shown;
+                            const QStringList& shown, const QString& then = {}, const char* thenSent = "") {
+            QTest::newRow(name) << send << deviceFrame(sent.constData()) << replies << shown << then
+                                << deviceFrame(thenSent);
         };
         // The unit confirms with the frame it was sent.
-        const auto echo = [&](const char* name, Command_ send, const QByteArray& sent, const QStringList& shown) {
-            row(name, send, sent, {sent}, shown);
+        const auto echo = [&](const char* name, Command_ send, const QByteArray& sent, const QStringList& shown,
+                              const QString& then = {}, const char* thenSent = "") {
+            row(name, send, sent, {sent}, shown, then, thenSent);
         };
         using S = CommandSender;
         const QByteArray x30 = QByteArray(30, 'x').toHex(' ');
@@ -124,12 +132,13 @@ private slots:
              {"sliderPedal2Min 5"});
         row("pedal value beyond 1023 kept at 1023", {}, "02 00 7F 7F", {"02 00 07 7F"}, {"sliderPedal1Val 1023"});
         echo("pedal switch", [] { S::sendPedalSwitch(1, 1, 64); }, "0B 01 01 40",
-             {"checkBoxPedal2OnOff true", "spinBoxPedal2MIDIcc 64"});
+             {"checkBoxPedal2OnOff true", "spinBoxPedal2MIDIcc 64"}, "spinBoxPedal2MIDIcc 65", "0B 01 01 41");
         echo("program 128 on 16", [] { S::sendProgramChange(15, 127); }, "0C 7F 0F",
-             {"spinBoxPcTx 128", "comboBoxMIDIchPC 16"});
+             {"spinBoxPcTx 128", "comboBoxMIDIchPC 16"}, "comboBoxMIDIchPC 3", "0C 7F 02");
         row("program change, channel above 15 off", {}, "0C 05 7F", {"0C 05 10"}, {"comboBoxMIDIchPC 0"});
         echo("tap", [] { S::sendTapTempo(0, 0, 60, 64); }, "0D 00 00 3C 40",
-             {"comboBoxTAPMIDIch 1", "radioButtonCC true", "spinBoxTAPNota 60", "spinBoxTAPCC 64"});
+             {"comboBoxTAPMIDIch 1", "radioButtonCC true", "spinBoxTAPNota 60", "spinBoxTAPCC 64"}, "spinBoxTAPNota 61",
+             "0D 00 00 3D 40");
         row("tap, channel above 15 off", {}, "0D 7F 01 3C 40", {"0D 10 01 3C 40"}, {"comboBoxTAPMIDIch 0"});
         echo("pedals channel 6", [] { S::sendMidiChannel(5); }, "0E 05", {"comboBoxMIDIch 6"});
         row("pedals channel above 15 off", {}, "0E 7F", {"0E 10"}, {"comboBoxMIDIch 0"});
@@ -193,6 +202,18 @@ private slots:
             QCOMPARE(name + ' ' + shownValue(widget), expected);
         }
         QCOMPARE(trace.sentFrames().size(), send ? 1 : 0);  // and not sent back
+        QFETCH(QString, then);
+        if (then.isEmpty())
+            return;
+        QObject* const widget = harness.editWindow().findChild<QObject*>(then.section(' ', 0, 0));
+        QVERIFY(widget);
+        const int value = then.section(' ', 1).toInt();
+        if (auto* const box = qobject_cast<QComboBox*>(widget))
+            box->setCurrentIndex(value);
+        else
+            qobject_cast<QSpinBox*>(widget)->setValue(value);
+        QFETCH(QByteArray, thenSent);
+        QCOMPARE(trace.sentFrames().mid(send ? 1 : 0), QList<QByteArray>{thenSent});
     }
 
     // However the unit answers the start-up request, the editor shows the same.
