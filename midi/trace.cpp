@@ -1,5 +1,6 @@
 #include "midi/trace.h"
 
+#include "midi/tracelog.h"
 #include "protocol/protocol.h"
 
 #include <QCoreApplication>
@@ -78,6 +79,23 @@ void requestFlush()
     }
 }
 
+// The log keeps the console's line whole, also when it was written in pieces.
+void keepForLog(const ReceiveLine& line, bool ends)
+{
+    thread_local QByteArray pieces;
+    if (!ends) {
+        pieces.append(line.text, static_cast<int>(line.used));
+        return;
+    }
+    const int length = static_cast<int>(line.used) - 1;  // without the line end
+    const bool whole = pieces.isEmpty();
+    const char* const start = whole ? line.text : pieces.append(line.text, length).constData();
+    const bool frame = std::strncmp(start, kReceivedPrefix, kReceivedPrefixLength) == 0;
+    TraceLog::append(frame ? TraceLog::Kind::Received : TraceLog::Kind::Other, start,
+                     static_cast<std::size_t>(whole ? length : pieces.size()));
+    pieces.clear();
+}
+
 void appendHexByte(char* out, unsigned char byte)
 {
     out[0] = kHexDigits[byte >> 4];
@@ -103,6 +121,7 @@ void sentFrame(const unsigned char* frame, std::size_t length)
         line.append(hex, sizeof hex);
     }
     line += "F7\n";
+    TraceLog::append(TraceLog::Kind::Sent, line.data(), line.size() - 1);
     std::FILE* out = stream();
     std::fwrite(line.data(), 1, line.size(), out);
     std::fflush(out);
@@ -111,6 +130,7 @@ void sentFrame(const unsigned char* frame, std::size_t length)
 void note(const QString& text)
 {
     const QByteArray line = "# " + text.toUtf8() + '\n';
+    TraceLog::append(TraceLog::Kind::Note, line.constData(), static_cast<std::size_t>(line.size() - 1));
     std::FILE* out = stream();
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), out);
     std::fflush(out);
@@ -135,6 +155,7 @@ void receivedByte(unsigned char byte)
     if (!ends && line.used + kLongestByteText <= sizeof line.text)
         return;
     std::fwrite(line.text, 1, line.used, stream());
+    keepForLog(line, ends);
     line.used = 0;
     if (ends)
         requestFlush();

@@ -1,6 +1,7 @@
 #include "ui/dialogtextok.h"
 
 #include "app/globals.h"
+#include "midi/tracelog.h"
 #include "ui_dialogtextok.h"
 
 #include <algorithm>
@@ -35,7 +36,9 @@ void DialogTextOk::fitText()
 void DialogTextOk::showMessage(const QString& text)
 {
     // Also on the console, for whoever runs the editor from a terminal.
-    std::fprintf(stderr, "Message: %s\n", qPrintable(QString(text).replace('\n', ' ')));
+    const QByteArray line = "Message: " + QString(text).replace('\n', ' ').toLocal8Bit();
+    std::fprintf(stderr, "%s\n", line.constData());
+    TraceLog::append(TraceLog::Kind::Message, line);
     if (g_dialogTextOk) {
         g_dialogTextOk->close();
         delete g_dialogTextOk;

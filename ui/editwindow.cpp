@@ -11,6 +11,7 @@
 #include "ui/dialogtextok.h"
 #include "ui/readablestyle.h"
 #include "ui/mainwindow.h"
+#include "ui/windowactions.h"
 #include "ui_editwindow.h"
 
 #include <QDir>
@@ -130,6 +131,7 @@ EditWindow::EditWindow(QWidget* parent) : QDialog(parent), ui(new Ui::EditWindow
 
     ReadableStyle::applyTo(this);
     describeForAccessibility();
+    addWindowActions(*this);
     // Return confirms a name, as users expect, instead of starting a line,
     // and Tab moves on instead of typing a character the device cannot show.
     for (QPlainTextEdit* const box : {ui->plainTextEditNome, ui->plainTextEditDeviceName}) {

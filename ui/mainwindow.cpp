@@ -7,6 +7,7 @@
 #include "ui/displaystyle.h"
 #include "ui/panelkeyboard.h"
 #include "ui/readablestyle.h"
+#include "ui/windowactions.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>
@@ -66,6 +67,8 @@ MainWindow::MainWindow(QWidget* parent)
                   ui->pushButtonMenu, ui->pushButtonTap};
 
     describeForAccessibility();
+    addWindowActions(*this);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
     ui->labelVersion->setText(QStringLiteral("Editor version: 1.0.2"));
     displayBank("S", 0);
     displayNumber("B");

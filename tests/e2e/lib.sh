@@ -19,6 +19,10 @@ fail() {
     echo "FAIL: $*"
     # What the screen showed, for the log's reader.
     [ -z "${DISPLAY:-}" ] || import -window root "$work/failure.png" 2>/dev/null || true
+    if [ -n "${DISPLAY:-}" ] && ! xset q >/dev/null 2>&1; then
+        echo "--- the X server $DISPLAY is gone; the kernel's last word on killed processes:"
+        dmesg 2>/dev/null | grep -i -E "killed process|out of memory|segfault" | tail -n 5 || true
+    fi
     for f in "$work"/*.out "$work"/*.err; do [ -f "$f" ] && { echo "--- $f"; tail -n 30 "$f"; }; done
     exit 1
 }

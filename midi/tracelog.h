@@ -1,0 +1,39 @@
+#pragma once
+// The console trace kept for the MIDI Log window: its last lines, each with
+// what it is. Lines come from the GUI thread (sent, notes, messages) and from
+// RtMidi's input thread (received); the window reads them on the GUI thread.
+// Kept whether the window is open or not, so it shows what went before.
+
+#include <QByteArray>
+#include <QVector>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace TraceLog {
+
+enum class Kind { Sent, Received, Note, Message, Other };
+
+struct Line {
+    Kind kind;
+    QByteArray text;  // as on the console, without the line end
+};
+
+constexpr int kCapacity = 100000;
+
+void append(Kind kind, const char* text, std::size_t length);
+inline void append(Kind kind, const QByteArray& text)
+{
+    append(kind, text.constData(), static_cast<std::size_t>(text.size()));
+}
+
+// Up to `most` of the lines from the count `next` on (or from the oldest kept,
+// when those are gone), oldest first; `next` moves past them.
+QVector<Line> take(std::uint64_t& next, int most);
+// Every line kept.
+QVector<Line> kept();
+
+// Forgets the kept lines; the count goes on.
+void clear();
+
+}  // namespace TraceLog

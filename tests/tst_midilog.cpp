@@ -1,0 +1,137 @@
+// The MIDI Log window: the console's lines, in order, filtered, saved as the
+// console has them, capped, and a GUI that keeps answering under a flood.
+
+#include "midi/midiconnection.h"
+#include "midi/receivecallback.h"
+#include "midi/trace.h"
+#include "midi/tracelog.h"
+#include "support/tracecapture.h"
+#include "ui/midilogwindow.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+const char* const kBoxes[] = {"checkBoxSent", "checkBoxReceived", "checkBoxNotes", "checkBoxOther"};
+
+void receive(const QByteArray& message)
+{
+    std::vector<unsigned char> bytes(message.begin(), message.end());
+    receiveCallback(0.0, &bytes, nullptr);
+}
+
+// One line of each kind, in the order of kBoxes.
+void sayOneOfEach()
+{
+    const QByteArray press = hexBytes("F0 7E 10 07 02 01 05 F7");
+    g_midiConnection.send(reinterpret_cast<const unsigned char*>(press.constData()), std::size_t(press.size()));
+    receive(hexBytes("F0 7E 10 07 02 0F 02 F7"));
+    Trace::note(QStringLiteral("a note"));
+    receive(hexBytes("90 40 7F F0 7E 10 07 02 0F 01 F7"));
+}
+
+QStringList shownLines(const MidiLogWindow& window)
+{
+    const QString text = window.shownText();
+    return text.isEmpty() ? QStringList() : text.split('\n');
+}
+
+}  // namespace
+
+class MidiLogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { window_ = &MidiLogWindow::open(); }
+
+    void init()
+    {
+        for (const char* name : kBoxes)
+            window_->findChild<QCheckBox*>(name)->setChecked(true);
+        window_->findChild<QPushButton*>("pushButtonClear")->click();
+    }
+
+    void filter_data()
+    {
+        QTest::addColumn<int>("hidden");  // the box unticked, in kBoxes; -1 none
+        QTest::newRow("everything") << -1;
+        for (int box = 0; box < 4; ++box)
+            QTest::newRow(kBoxes[box]) << box;
+    }
+
+    // What the console says, line for line, with the unticked kind left out;
+    // Save gives the console's lines whatever the filter.
+    void filter()
+    {
+        QFETCH(int, hidden);
+        TraceCapture trace;
+        sayOneOfEach();
+        MidiLogWindow& window = *window_;
+        if (hidden >= 0)
+            window.findChild<QCheckBox*>(kBoxes[hidden])->setChecked(false);
+        QStringList expected = trace.lines();
+        QCOMPARE(expected.size(), 4);
+        if (hidden >= 0)
+            expected.removeAt(hidden);
+        QTRY_COMPARE(shownLines(window), expected);
+
+        const QTemporaryDir dir;
+        const QString path = dir.filePath("log.txt");
+        QString error;
+        QVERIFY(MidiLogWindow::saveTo(path, error));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(saved.readAll()), trace.text());
+    }
+
+    void keepsTheLast100000Lines()
+    {
+        constexpr int kExtra = 3;
+        for (int i = 0; i < TraceLog::kCapacity + kExtra; ++i)
+            TraceLog::append(TraceLog::Kind::Note, "# " + QByteArray::number(i));
+        const QVector<TraceLog::Line> kept = TraceLog::kept();
+        QCOMPARE(kept.size(), TraceLog::kCapacity);
+        QCOMPARE(kept.first().text, QByteArray("# 3"));
+        QCOMPARE(kept.last().text, "# " + QByteArray::number(TraceLog::kCapacity + kExtra - 1));
+        const MidiLogWindow& window = *window_;
+        QTRY_VERIFY_WITH_TIMEOUT(window.shownText().endsWith(kept.last().text), 60000);
+        QCOMPARE(shownLines(window).size(), TraceLog::kCapacity);
+    }
+
+    // The input thread floods; the window follows in order, and the GUI
+    // thread never stops answering for a second.
+    void floodWithTheWindowOpen()
+    {
+        TraceCapture trace;
+        const MidiLogWindow& window = *window_;
+        constexpr int kFrames = 16384;
+        std::atomic<bool> done{false};
+        std::thread input([&] {
+            for (int i = 0; i < kFrames; ++i)
+                receive(hexBytes("F0 7E 10 07 02 05 00 00 F7").replace(6, 2, QByteArray{char(i >> 7), char(i & 0x7F)}));
+            done = true;
+        });
+        QElapsedTimer sinceLast;
+        sinceLast.start();
+        qint64 longestPause = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] { longestPause = std::max(longestPause, sinceLast.restart()); });
+        tick.start(10);
+        QTRY_VERIFY_WITH_TIMEOUT(done && shownLines(window).size() == kFrames, 60000);
+        input.join();
+        QVERIFY2(longestPause < 1000, qPrintable(QString::number(longestPause)));
+        QCOMPARE(shownLines(window), trace.lines());
+    }
+
+private:
+    MidiLogWindow* window_ = nullptr;
+};
+
+QTEST_MAIN(MidiLogTest)
+#include "tst_midilog.moc"
