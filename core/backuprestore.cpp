@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace {
@@ -165,6 +166,24 @@ void MiniCore::giveUpBackup()
                                  "The backup was stopped and no file was written."));
 }
 
+void MiniCore::cancelOperation()
+{
+    if (sendingBlocks_) {
+        restoreCancelled_ = true;
+        return;
+    }
+    // What the device still sends of this stream is dropped by the collector.
+    if (!backup.abandon())
+        return;
+    backupWatchdog_.stop();
+    Trace::note(QStringLiteral("Backup cancelled"));
+    if (safety_.running) {
+        safety_.cancelled = safety_.done = true;
+        return;
+    }
+    editWindow->endPleaseWait();
+}
+
 void MiniCore::deviceLost()
 {
     deviceGone_ = true;
@@ -226,7 +245,7 @@ bool MiniCore::makeSafetyCopy()
                           .arg(shownPath(SafetyCopies::folderPath()));
     if (!copyPath.isEmpty()) {
         editWindow->widgets().labelPleaseWait->setText(QStringLiteral("Safety copy in progress ..."));
-        safety_ = SafetyBackup{true, false, {}, {}};
+        safety_ = SafetyBackup{true, false, false, {}, {}};
         startBackup();
         setFilePath(copyPath);
         CommandSender::sendBackupRequest();
@@ -236,6 +255,8 @@ bool MiniCore::makeSafetyCopy()
         safety_.running = false;
         problem = safety_.problem;
         setFilePath(restorePath);
+        if (safety_.cancelled)
+            return false;
     }
     if (deviceGone_)
         return refuseRestore(QStringLiteral("The device was disconnected before the restore began.\n\n"
@@ -278,6 +299,9 @@ bool MiniCore::sendRestoreBlocks()
     MemoryFile::SendBuffer sendBuffer{};
     int readPosition = 0;
     restoreCompleted_ = false;
+    restoreCancelled_ = false;
+    sendingBlocks_ = true;
+    const auto sent = qScopeGuard([this] { sendingBlocks_ = false; });
     for (int block = 1; readPosition < restoreBuffer.size(); ++block) {
         readPosition = MemoryFile::nextBlock(restoreBuffer, readPosition, sendBuffer);
         bar->setValue(MemoryFile::progressFigure(MemoryFile::blockPosition(sendBuffer.data()), fileHeader.total()));
@@ -310,6 +334,13 @@ bool MiniCore::sendRestoreBlocks()
                                      .arg(blockCount)
                                  + safetyCopyNote());
         restoreAck = 0;
+        if (restoreCancelled_ && readPosition < restoreBuffer.size())
+            return refuseRestore(QStringLiteral("The restore was cancelled after block %1 of %2.\n\n"
+                                                "The restore was stopped and nothing more was sent.\n"
+                                                "Restore the file again before using the device.")
+                                     .arg(block)
+                                     .arg(blockCount)
+                                 + safetyCopyNote());
     }
     reportRestoreEnd(blockCount);
     return true;

@@ -59,6 +59,14 @@ public:
     // run inside the current one, and would stop until it was closed.
     bool restoring() const { return restoring_; }
 
+    // The progress panel's Cancel, GUI thread. A backup ends at once and
+    // writes nothing, and a safety copy too, its restore then not begun; a
+    // restore stops before its next block.
+    void cancelOperation();
+    // True while a restore sends the file's blocks: cancelling then leaves the
+    // device with part of the file.
+    bool sendingRestoreBlocks() const { return sendingBlocks_; }
+
     // The device's ports have gone: a backup under way ends with a message at
     // once, a restore at its next wait for an acknowledgement. GUI thread.
     void deviceLost();
@@ -232,11 +240,14 @@ private:
     bool systemStopSaid_ = false;
     bool restoring_ = false;
     bool restoreCompleted_ = false;  // the device reported it since the blocks began
+    bool sendingBlocks_ = false;
+    bool restoreCancelled_ = false;  // asked during the blocks; acted on before the next
     // A backup taken as a restore's safety copy reports here, not to the user.
     struct SafetyBackup
     {
         bool running = false;
         bool done = false;
+        bool cancelled = false;
         QString problem;  // empty when the copy was saved
         QString path;     // of the copy made for the current restore
     } safety_;

@@ -30,6 +30,7 @@ namespace {
 using Frames = QList<QByteArray>;
 const QByteArray kEnd = deviceFrame("1F 00");
 const QByteArray kBackupRequest = deviceFrame("1D 00");
+const QByteArray kCancel = "the user cancels";  // in a stream: the progress panel's Cancel clicked there
 const QString kCannot = "The backup cannot be restored:\n";
 // The device's memory as the safety copies of these tests find it.
 const QByteArray kSafetyCopyStream = firstBlock(9, "1.2.3", "now");
@@ -92,6 +93,7 @@ struct Restore
     QString withoutCopy = {};  // the user's answer to going on without a safety copy; empty: the device makes one
     bool confirms = true;      // the device reports the whole restore complete
     bool systemStops = false;  // what goes at lostAt is the MIDI system, not the device
+    int cancelAt = 0;          // the block after whose sending the user cancels, and says Yes; -1 the safety copy
 };
 
 }  // namespace
@@ -251,6 +253,10 @@ private slots:
             << Frames{firstBlock(160, "1.0.3", QByteArray(15, 'r')), memoryBlock(40, QByteArray(40, 'x')),
                       memoryBlock(120, QByteArray(40, 'z')), kEnd}
             << Bars{0, 25, 75} << kCannot + "Block 3 (from byte 102) is at position 120 where 80 was due";
+        // Nothing written, the earlier file kept, and the rest never collected.
+        QTest::newRow("cancelled after two blocks")
+            << "a.mem" << Frames{opening, second, kCancel, memoryBlock(56, QByteArray(28, 'y')), kEnd} << Bars{0, 33}
+            << "";
         QTest::newRow("no earlier file") << "new.mem" << Frames{firstBlock(9, "1.0"), kEnd} << Bars{0}
                                          << kCannot + "The data version \"1.0\" is not three numbers";
     }
@@ -272,13 +278,17 @@ private slots:
         if (!file.isEmpty())
             startBackup(path);
         const int lost = frames.indexOf(QByteArray());
+        const int cancelled = frames.indexOf(kCancel);
+        const int cut = std::max(lost, cancelled);
         std::thread([&] {
-            for (const QByteArray& frame : Frames{versionReply("1.0.3")} + frames.mid(0, lost))
+            for (const QByteArray& frame : Frames{versionReply("1.0.3")} + frames.mid(0, cut))
                 HubHarness::deliver(frame);
         }).join();
         if (lost >= 0)
             harness->hub().deviceLost();
-        for (const QByteArray& frame : lost < 0 ? Frames() : frames.mid(lost + 1))
+        if (cancelled >= 0)
+            QTest::mouseClick(ui().pushButtonCancel, Qt::LeftButton);
+        for (const QByteArray& frame : cut < 0 ? Frames() : frames.mid(cut + 1))
             HubHarness::deliver(frame);
         QTest::qWait(50);
         QTRY_COMPARE(user->messages.size(), message.isEmpty() ? 0 : 1);
@@ -286,7 +296,7 @@ private slots:
         HubHarness::deliver(kEnd);
 
         QCOMPARE(bars.mid(0, 3), expectedBars);
-        const bool written = !file.isEmpty() && message.isEmpty();
+        const bool written = !file.isEmpty() && message.isEmpty() && cancelled < 0;
         const QByteArray stream = frames.mid(0, frames.indexOf(kEnd)).join();
         QCOMPARE(readAll(path), written ? stream : earlier ? good : QByteArray());
         QCOMPARE(QFile::exists(path), written || earlier);
@@ -379,6 +389,9 @@ private slots:
         QTest::newRow("device gone before") << Restore{good, v, -1, -1, 0, "The device is not connected, so nothing can"};
         QTest::newRow("MIDI system stops at the second")
             << Restore{good, v, 1, 2, 2, "The MIDI system stopped during the restore, at block 2 of 3", {}, true, true};
+        QTest::newRow("cancelled at the second")
+            << Restore{good, v, -1, 0, 2, "The restore was cancelled after block 2 of 3.", {}, true, false, 2};
+        QTest::newRow("cancelled in the safety copy") << Restore{good, v, -1, 0, 0, "", {}, true, false, -1};
         QTest::newRow("no copy, the user stops") << Restore{good, v, -1, 0, 0, "", "no"};
         QTest::newRow("no copy, the user goes on") << Restore{good, v, -1, 0, 3, done, "yes"};
     }
@@ -409,6 +422,9 @@ private slots:
         QElapsedTimer elapsed;
         const Frames copy = r.withoutCopy.isEmpty() ? Frames{kSafetyCopyStream, kEnd} : Frames();  // the safety copy's stream
         const auto unit = device([&](const QByteArray& frame) {
+            // The copy's blocks then come all the same: dropped.
+            if (frame == kBackupRequest && r.cancelAt < 0)
+                QTest::mouseClick(ui().pushButtonCancel, Qt::LeftButton);
             for (const QByteArray& reply : frame == kBackupRequest ? copy : Frames())
                 HubHarness::deliver(reply);
             if (frame.mid(5, 1) != "\x1E")  // a memory block
@@ -424,6 +440,10 @@ private slots:
                 QTest::mouseClick(key, Qt::LeftButton);
                 // A dialog the device opens meanwhile must not hold the restore.
                 HubHarness::deliver(deviceFrame("1A 00"));
+            }
+            if (barsAtSend.size() == r.cancelAt) {
+                user->yes = true;
+                QTest::mouseClick(ui().pushButtonCancel, Qt::LeftButton);
             }
             if (barsAtSend.size() == r.lostAt)
                 r.systemStops ? harness->hub().midiSystemStopped() : harness->hub().deviceLost();
@@ -446,8 +466,8 @@ private slots:
         QVERIFY2(r.message.isEmpty() || shown.startsWith(QString(r.message).replace("<dir>", dir->path())), qPrintable(shown));
         // A file that passed every check is preceded by a safety copy; without
         // one, the restore goes on only when the user says so.
-        const bool requested = r.sentBlocks > 0 || r.withoutCopy == "no";
-        const bool copied = requested && r.withoutCopy.isEmpty();
+        const bool requested = r.sentBlocks > 0 || r.withoutCopy == "no" || r.cancelAt < 0;
+        const bool copied = requested && r.withoutCopy.isEmpty() && r.cancelAt >= 0;
         const Frames sent = trace->sentFrames();
         const int before = int(r.deviceVersion.isEmpty()) + int(requested);
         const QByteArray blocks = sent.mid(before).join();
@@ -457,6 +477,7 @@ private slots:
         QVERIFY(user->noByDefault);
         QCOMPARE(user->question.contains("did not answer the backup request") && user->question.contains("Restore without it?"),
                  !r.withoutCopy.isEmpty());
+        QCOMPARE(user->question == "The device will be left with part of the file. Stop the restore?", r.cancelAt > 0);
         const QStringList kept = folder.entryList({"before-restore-*.mem"}, QDir::Files, QDir::Time);
         QCOMPARE(kept.size(), copied ? SafetyCopies::kKept : SafetyCopies::kKept + 5);
         if (copied) {

@@ -173,6 +173,7 @@ void EditWindow::describeForAccessibility()
         {ui->plainTextEditDeviceName, "Device name"},
         {ui->comboBoxExtendedPCMIDIch, "Extended program change MIDI channel"},
         {ui->progressBarPleaseWait, "Progress"},
+        {ui->pushButtonCancel, "Cancel"},
         {ui->labelDone, "Done"},
     };
     for (const auto& [widget, name] : names)
@@ -574,6 +575,22 @@ void EditWindow::on_pushButtonBackup_clicked()
     g_miniCore->setFilePath(backupFileName);
     CommandSender::sendBackupRequest();
     showPleaseWait(QStringLiteral("Backup un progress ..."));
+}
+
+void EditWindow::on_pushButtonCancel_clicked()
+{
+    if (!g_miniCore)
+        return;
+    // Asked while the restore waits: it goes on only once this is answered.
+    if (g_miniCore->sendingRestoreBlocks()) {
+        QMessageBox question(QMessageBox::Question, QStringLiteral("Restore"),
+                             QStringLiteral("The device will be left with part of the file. Stop the restore?"),
+                             QMessageBox::Yes | QMessageBox::No);
+        question.setDefaultButton(QMessageBox::No);
+        if (question.exec() != QMessageBox::Yes)
+            return;
+    }
+    g_miniCore->cancelOperation();
 }
 
 void EditWindow::showPleaseWait(const QString& operation)

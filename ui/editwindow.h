@@ -95,6 +95,7 @@ private slots:
     void on_pushButtonWriteMem_clicked();
     void on_pushButtonRestore_clicked();
     void on_pushButtonBackup_clicked();
+    void on_pushButtonCancel_clicked();
     void on_pushButton1_clicked();
     void on_pushButton2_clicked();
     void on_pushButton3_clicked();
