@@ -9,6 +9,7 @@ namespace {
 struct Store {
     std::mutex mutex;
     std::deque<TraceLog::Line> lines;
+    std::size_t bytes = 0;
     std::uint64_t appended = 0;
 };
 
@@ -28,9 +29,12 @@ void append(Kind kind, const char* text, std::size_t length)
     Line line{kind, QByteArray(text, static_cast<int>(length))};
     Store& kept = store();
     const std::lock_guard<std::mutex> lock(kept.mutex);
+    kept.bytes += length + kLineOverhead;
     kept.lines.push_back(std::move(line));
-    if (kept.lines.size() > static_cast<std::size_t>(kCapacity))
+    while (kept.lines.size() > static_cast<std::size_t>(kCapacity) || kept.bytes > kMaxBytes) {
+        kept.bytes -= static_cast<std::size_t>(kept.lines.front().text.size()) + kLineOverhead;
         kept.lines.pop_front();
+    }
     ++kept.appended;
 }
 
@@ -58,6 +62,7 @@ void clear()
     Store& kept = store();
     const std::lock_guard<std::mutex> lock(kept.mutex);
     kept.lines.clear();
+    kept.bytes = 0;
 }
 
 }  // namespace TraceLog

@@ -20,6 +20,10 @@ struct Line {
 };
 
 constexpr int kCapacity = 100000;
+// And this much memory at most, each line's keeping counted: a flood of long
+// frames must not make the program grow by hundreds of megabytes.
+constexpr std::size_t kMaxBytes = 8 * 1024 * 1024;
+constexpr std::size_t kLineOverhead = 64;
 
 void append(Kind kind, const char* text, std::size_t length);
 inline void append(Kind kind, const QByteArray& text)
