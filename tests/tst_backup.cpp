@@ -158,6 +158,8 @@ private slots:
         QTest::newRow("upper case over a file") << "x.MEM" << "x.MEM.mem" << "no" << "";
         QTest::newRow("dotted name over a file") << "setlist.v2" << "setlist.v2.mem" << "no" << "";
         QTest::newRow("folder named .mem") << "f.mem/bank" << "f.mem/bank.mem" << "no" << "";
+        QTest::newRow("no file name") << "none/" << "" << "" << "";
+        QTest::newRow("folder missing") << "none/bank" << "" << "" << "";
         QTest::newRow("typed name exists, not the file") << "setlist.v2" << "setlist.v2" << "" << "setlist.v2.mem";
     }
 

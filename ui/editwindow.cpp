@@ -563,7 +563,20 @@ void EditWindow::on_pushButtonBackup_clicked()
     backupFileName = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     if (backupFileName.isEmpty() || !g_miniCore)
         return;
+    // Refused before the device is asked: a whole memory takes a while to come.
+    if (QFileInfo(backupFileName).fileName().isEmpty()) {
+        DialogTextOk::showMessage(QStringLiteral("%1 names no file.\n\nNothing was sent to the device: choose a file name.")
+                                      .arg(QDir::toNativeSeparators(backupFileName)));
+        return;
+    }
     backupFileName = MemoryFile::ensureMemExtension(backupFileName);
+    const QString folder = QFileInfo(backupFileName).absolutePath();
+    if (!QFileInfo(folder).isDir()) {
+        DialogTextOk::showMessage(QStringLiteral("The folder\n%1\ndoes not exist.\n\nNothing was sent to the device: "
+                                                 "choose another.")
+                                      .arg(QDir::toNativeSeparators(folder)));
+        return;
+    }
     if (QFileInfo(backupFileName).isDir()) {
         DialogTextOk::showMessage(QStringLiteral("%1 is a folder.\n\nNothing was sent to the device: choose a file name.")
                                       .arg(QDir::toNativeSeparators(backupFileName)));
