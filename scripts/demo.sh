@@ -23,7 +23,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target zandorium-editor zandorium-sim
 
 if [ $headless = 1 ] && [ "${ZANDORIUM_DEMO_IN_X:-0}" != 1 ]; then
-    ZANDORIUM_DEMO_IN_X=1 exec xvfb-run -a -s "-screen 0 1400x900x24" "$0" --headless
+    ZANDORIUM_DEMO_IN_X=1 exec xvfb-run -a -s "-screen 0 1400x900x24 -noreset" "$0" --headless
 fi
 
 work=build/demo

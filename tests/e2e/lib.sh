@@ -79,7 +79,9 @@ ensure_display() {
     command -v xvfb-run >/dev/null || { echo "SKIP: xvfb-run is not installed"; exit $E2E_SKIP; }
     # Searched from a number of the script's own: the display the test before
     # closed may still be going away, and could take a new server's socket with it.
-    exec xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1400x900x24" "$@"
+    # No reset when the last client leaves: on a busy machine the next one (the
+    # editor started again) would find the server resetting and fail to connect.
+    exec xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1400x900x24 -noreset" "$@"
 }
 
 # A frame from the hex text of its body; the start of a command's frames.
