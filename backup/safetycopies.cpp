@@ -1,10 +1,10 @@
 #include "backup/safetycopies.h"
 
+#include "app/usersettings.h"
 #include "backup/memoryfile.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QSettings>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -19,7 +19,7 @@ constexpr int kClockSlackSeconds = 60;
 // The copy made by the restore before this one, remembered across runs.
 QString exchangeLastCopy(const QString& justMade)
 {
-    QSettings settings(QStringLiteral("zandorium"), QStringLiteral("uploader"));
+    QSettings settings = userSettings();
     const QString before = settings.value(QLatin1String(kLastCopyKey)).toString();
     settings.setValue(QLatin1String(kLastCopyKey), justMade);
     return before;
@@ -37,6 +37,11 @@ QString folder()
 {
     const QString path = folderPath();
     return QDir().mkpath(path) ? path : QString();
+}
+
+QStringList nameFilters()
+{
+    return {QStringLiteral("before-restore-*") + QLatin1String(MemoryFile::kExtension)};
 }
 
 QString newPath()
@@ -59,8 +64,7 @@ void prune(const QString& justMade)
     if (!before.isEmpty())
         spared.append(QFileInfo(before).absoluteFilePath());
     QFileInfoList copies =
-        QDir(folder()).entryInfoList({QStringLiteral("before-restore-*") + QLatin1String(MemoryFile::kExtension)},
-                                     QDir::Files);
+        QDir(folder()).entryInfoList(nameFilters(), QDir::Files);
     const QDateTime latest = QDateTime::currentDateTime().addSecs(kClockSlackSeconds);
     const auto dated = [&latest](const QFileInfo& copy) {
         const QDateTime written = copy.lastModified();

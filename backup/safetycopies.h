@@ -4,6 +4,7 @@
 // recent kKept of them kept.
 
 #include <QString>
+#include <QStringList>
 
 namespace SafetyCopies {
 
@@ -12,6 +13,8 @@ constexpr int kKept = 20;
 QString folderPath();
 // The folder, made when missing; empty when it cannot be made.
 QString folder();
+// Matches the copies' names, and no file the folder would hold otherwise.
+QStringList nameFilters();
 // A new file name in the folder, dated now; empty without a folder.
 QString newPath();
 // Removes all but the most recent kKept copies, by when they were written

@@ -2,6 +2,7 @@
 
 #include "core/minicore.h"
 
+#include "backup/backuplist.h"
 #include "backup/safetycopies.h"
 #include "midi/delay.h"
 #include "midi/trace.h"
@@ -96,9 +97,10 @@ void MiniCore::openSlotBackupCollected(const QByteArray& image)
         safety_.done = true;
         return;
     }
-    if (problem.isEmpty())
+    if (problem.isEmpty()) {
+        BackupList::remember(filePath);
         emit OpenSignalPleaseWait(kBackupEnded, kPanelClose);
-    else
+    } else
         openSlotBackupMessage(problem);
 }
 
@@ -234,7 +236,10 @@ bool MiniCore::checkAndSendRestore(const QString& name)
     if (fileHeader.version.major > device.major || fileHeader.version.third > device.third)
         return refuseRestore(QStringLiteral("Incompatible version.\n\nFile data version ") + fileHeader.versionString
                              + QStringLiteral("\nMemory data version ") + dataVersionString.get());
-    return makeSafetyCopy() && sendRestoreBlocks();
+    if (!makeSafetyCopy())
+        return false;
+    BackupList::remember(filePath);
+    return sendRestoreBlocks();
 }
 
 bool MiniCore::makeSafetyCopy()
@@ -264,6 +269,7 @@ bool MiniCore::makeSafetyCopy()
     if (problem.isEmpty()) {
         safety_.path = copyPath;
         SafetyCopies::prune(copyPath);
+        emit BackupList::Notifier::instance().changed();
         Trace::note(QStringLiteral("Safety copy of the device's memory: %1").arg(shownPath(copyPath)));
         editWindow->widgets().labelPleaseWait->setText(QStringLiteral("Restore un progress ..."));
         editWindow->widgets().progressBarPleaseWait->setValue(0);

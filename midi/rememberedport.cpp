@@ -1,6 +1,6 @@
 #include "midi/rememberedport.h"
 
-#include <QSettings>
+#include "app/usersettings.h"
 
 namespace {
 
@@ -8,31 +8,26 @@ namespace {
 constexpr char kStableKey[] = "midi/inputPort";
 constexpr char kFullKey[] = "midi/inputPortFullName";
 
-// Under the XDG configuration folder: zandorium/uploader.conf.
-struct Settings : QSettings {
-    Settings() : QSettings(QStringLiteral("zandorium"), QStringLiteral("uploader")) {}
-};
-
 }  // namespace
 
 namespace RememberedPort {
 
 Stored load()
 {
-    const Settings settings;
+    const QSettings settings = userSettings();
     return {settings.value(QLatin1String(kFullKey)).toString(), settings.value(QLatin1String(kStableKey)).toString()};
 }
 
 void store(const QString& portName, PortMatching::Naming naming)
 {
-    Settings settings;
+    QSettings settings = userSettings();
     settings.setValue(QLatin1String(kFullKey), portName);
     settings.setValue(QLatin1String(kStableKey), PortMatching::stableName(portName, naming));
 }
 
 void forget()
 {
-    Settings settings;
+    QSettings settings = userSettings();
     settings.remove(QLatin1String(kFullKey));
     settings.remove(QLatin1String(kStableKey));
 }

@@ -3,6 +3,8 @@
 // way an operation can end early, each with its message.
 
 #include "app/globals.h"
+#include "backup/backuplist.h"
+#include "backup/memoryfile.h"
 #include "backup/safetycopies.h"
 #include "core/minicore.h"
 #include "midi/midiconnection.h"
@@ -11,6 +13,7 @@
 #include "support/hubharness.h"
 #include "support/memoryblocks.h"
 #include "support/tracecapture.h"
+#include "ui/backupswindow.h"
 #include "ui/dialogtextok.h"
 #include "ui/editwindow.h"
 #include "ui/mainwindow.h"
@@ -42,6 +45,7 @@ class User : public QObject
 public:
     QString path, question;
     QStringList dialog, messages;  // the file dialog's title, folder and filters
+    QList<QUrl> places;            // its side bar
     bool yes = false, nonNative = false, noByDefault = true;
     User() { startTimer(10); }
 
@@ -58,6 +62,7 @@ protected:
         } else if (auto* const files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
             dialog = QStringList{files->windowTitle(), files->directory().absolutePath()} + files->nameFilters();
             nonNative = files->testOption(QFileDialog::DontUseNativeDialog) && !files->parent();
+            places = files->sidebarUrls();
             // As typed into the name box.
             files->findChild<QLineEdit*>("fileNameEdit")->setText(path);
             path.isEmpty() ? files->reject() : static_cast<QDialog*>(files)->accept();
@@ -94,6 +99,7 @@ struct Restore
     bool confirms = true;      // the device reports the whole restore complete
     bool systemStops = false;  // what goes at lostAt is the MIDI system, not the device
     int cancelAt = 0;          // the block after whose sending the user cancels, and says Yes; -1 the safety copy
+    bool fromList = false;     // chosen in the backups window rather than through the Restore button
 };
 
 }  // namespace
@@ -125,11 +131,33 @@ class BackupTest : public QObject
         harness->editWindow().showPleaseWait("Backup un progress ...");
     }
 
+    // The backups window's entry for path, or null.
+    static QTreeWidgetItem* listed(const QString& path)
+    {
+        const auto* const tree = BackupsWindow::open().findChild<QTreeWidget*>("treeWidgetBackups");
+        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            if (tree->topLevelItem(i)->data(1, Qt::UserRole).toString() == QFileInfo(path).absoluteFilePath())
+                return tree->topLevelItem(i);
+        }
+        return nullptr;
+    }
+    static void chooseInBackupsWindow(const QString& path, const char* button)
+    {
+        BackupsWindow& window = BackupsWindow::open();
+        auto* const tree = window.findChild<QTreeWidget*>("treeWidgetBackups");
+        tree->setCurrentItem(listed(path));
+        QTest::mouseClick(window.findChild<QPushButton*>(button), Qt::LeftButton);
+    }
+
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<TraceCapture> trace;
     std::unique_ptr<HubHarness> harness;
     std::unique_ptr<User> user;
     QList<int> bars;
+    QList<QUrl> opened;  // by the desktop, for the program
+
+public slots:
+    void openUrl(const QUrl& url) { opened.append(url); }
 
 private slots:
     void cleanup() { user.reset(), harness.reset(), trace.reset(), dir.reset(); }
@@ -182,7 +210,7 @@ private slots:
         if (!existing.isEmpty())
             QCOMPARE(readAll(dir->filePath(existing)), earlier);
         QCOMPARE(user->dialog, (QStringList{"Save to file", QDir(dir->path()).absolutePath(), "Zandorium memory files (*.mem)"}));
-        QVERIFY(user->nonNative);
+        QVERIFY(user->nonNative && user->places.contains(QUrl::fromLocalFile(SafetyCopies::folderPath())));
         QCOMPARE(trace->sentFrames(), saved.isEmpty() ? Frames() : Frames{kBackupRequest});
         QCOMPARE(panelShown(), !saved.isEmpty());
         QCOMPARE(ui().pushButtonBackup->isEnabled() + ui().pushButtonRestore->isEnabled(), saved.isEmpty() ? 2 : 0);
@@ -365,6 +393,57 @@ private slots:
             QVERIFY2(kept.contains(QFileInfo(path).fileName()), qPrintable(path));
     }
 
+    // Newest first, each as a restore would judge it; only a safety copy can
+    // be deleted, and only once the user says so.
+    void backupsWindow()
+    {
+        QVERIFY(QDir(SafetyCopies::folderPath()).removeRecursively());
+        const Frames stream{firstBlock(56, "1.0.3"), memoryBlock(28, QByteArray(28, 'x')), kEnd};
+        startBackup(dir->filePath("a.mem"));
+        for (const QByteArray& frame : stream)
+            HubHarness::deliver(frame);
+        QTRY_VERIFY(!panelShown());
+        const QString copy = SafetyCopies::newPath(), damaged = dir->filePath("b.mem");
+        QVERIFY(writeFile(damaged, stream.first()));
+        BackupList::remember(damaged);
+        QVERIFY(writeFile(damaged, stream.first().chopped(1)) && writeFile(copy, kSafetyCopyStream));
+        for (const auto& [path, age] : {std::pair{copy, 60}, std::pair{damaged, 120}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite)
+                    && file.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
+        }
+        BackupsWindow::open();
+        QStringList rows;
+        for (const QString& path : {dir->filePath("a.mem"), copy, damaged}) {
+            const QTreeWidgetItem* const item = listed(path);
+            QVERIFY2(item, qPrintable(path));
+            QCOMPARE(item->text(2), QLocale().formattedDataSize(QFileInfo(path).size()));
+            rows.append(QStringList{item->text(1), item->text(3), item->text(4), item->text(5)}.join('|'));
+        }
+        QCOMPARE(rows, (QStringList{QDir::toNativeSeparators(dir->filePath("a.mem")) + "|2|1.0.3|Passes",
+                                    "Safety copy: " + QFileInfo(copy).fileName() + "|1|1.2.3|Passes",
+                                    QDir::toNativeSeparators(damaged) + "|1||"
+                                        + MemoryFile::checkRestoreFile(stream.first().chopped(1))}));
+        const auto* const tree = BackupsWindow::open().findChild<QTreeWidget*>("treeWidgetBackups");
+        QVERIFY(tree->indexOfTopLevelItem(listed(dir->filePath("a.mem"))) < tree->indexOfTopLevelItem(listed(copy))
+                && tree->indexOfTopLevelItem(listed(copy)) < tree->indexOfTopLevelItem(listed(damaged)));
+
+        QDesktopServices::setUrlHandler("file", this, "openUrl");
+        chooseInBackupsWindow(damaged, "pushButtonShowInFolder");
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(dir->path())});
+        auto* const remove = BackupsWindow::open().findChild<QPushButton*>("pushButtonDelete");
+        chooseInBackupsWindow(damaged, "pushButtonDelete");
+        QVERIFY(!remove->isEnabled() && user->question.isEmpty());
+        for (const bool yes : {false, true}) {
+            user->yes = yes;
+            chooseInBackupsWindow(copy, "pushButtonDelete");
+            QVERIFY(user->question.startsWith("Delete the safety copy\n") && user->noByDefault);
+            QCOMPARE(QFile::exists(copy), !yes);
+            QCOMPARE(listed(copy) != nullptr, !yes);
+        }
+    }
+
     void restore_data()
     {
         QTest::addColumn<Restore>("r");
@@ -396,6 +475,9 @@ private slots:
         QTest::newRow("cancelled in the safety copy") << Restore{good, v, -1, 0, 0, "", {}, true, false, -1};
         QTest::newRow("no copy, the user stops") << Restore{good, v, -1, 0, 0, "", "no"};
         QTest::newRow("no copy, the user goes on") << Restore{good, v, -1, 0, 3, done, "yes"};
+        QTest::newRow("from the backups list") << Restore{good, v, -1, 0, 3, done, {}, true, false, 0, true};
+        QTest::newRow("bad file from the backups list")
+            << Restore{good + "x", v, -1, 0, 0, "This file cannot be restored:\n<dir>/r.mem\nThe file does not end", {}, true, false, 0, true};
     }
 
     void restore()
@@ -457,12 +539,18 @@ private slots:
         if (r.lostAt < 0)
             harness->hub().deviceLost();
         user->path = dir->filePath("r.mem");
-        user->yes = r.withoutCopy == "yes";
+        user->yes = r.withoutCopy == "yes" || r.fromList;
+        if (r.fromList)
+            BackupList::remember(user->path);
         elapsed.start();
-        QTest::mouseClick(ui().pushButtonRestore, Qt::LeftButton);
+        r.fromList ? chooseInBackupsWindow(user->path, "pushButtonRestore")
+                   : QTest::mouseClick(ui().pushButtonRestore, Qt::LeftButton);
         const qint64 took = elapsed.elapsed();
 
-        QVERIFY(user->dialog.value(0) == "Select file" && user->nonNative);
+        QVERIFY(r.fromList ? user->dialog.isEmpty() : user->dialog.value(0) == "Select file" && user->nonNative);
+        QVERIFY(r.fromList || user->places.contains(QUrl::fromLocalFile(SafetyCopies::folderPath())));
+        // Remembered once the device began to take it.
+        QCOMPARE(listed(user->path) != nullptr, r.sentBlocks > 0 || r.fromList);
         QCOMPARE(user->messages.size(), r.message.isEmpty() ? 0 : 1);
         const QString shown = user->messages.value(0);
         QVERIFY2(r.message.isEmpty() || shown.startsWith(QString(r.message).replace("<dir>", dir->path())), qPrintable(shown));

@@ -1,6 +1,7 @@
 // The front panel on the real window: key frames from mouse and keyboard, LEDs,
 // displays, what a screen reader is told, dragging by the top bar, and Exit.
 
+#include "backup/safetycopies.h"
 #include "resources/artwork.h"
 #include "support/accessibility.h"
 #include "support/hubharness.h"
@@ -8,6 +9,7 @@
 #include "ui/mainwindow.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -316,6 +318,36 @@ private slots:
     }
 
     // Exit with a key held lets go of it first.
+    // The right-click menu opens each window, as its shortcut does.
+    void menu()
+    {
+        QCOMPARE(window->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QStringList offered, opened;
+        QString about;
+        for (QAction* const action : window->actions()) {
+            offered.append(action->text() + ' ' + action->shortcut().toString());
+            QTimer::singleShot(0, [&about] {
+                if (auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    about = box->text();
+                    box->accept();
+                }
+            });
+            action->trigger();
+            for (QWidget* const shown : QApplication::topLevelWidgets()) {
+                if (shown->isVisible() && shown != window.get()) {
+                    opened.append(shown->windowTitle());
+                    shown->close();
+                }
+            }
+        }
+        QCOMPARE(offered, (QStringList{"MIDI Log Ctrl+L", "Backups Ctrl+B", "About "}));
+        QCOMPARE(opened, (QStringList{"MIDI Log", "Backups"}));
+        QVERIFY2(about.startsWith("Zandorium Uploader 1.0.2\n") && about.contains("GNU General Public License")
+                     && about.contains(qEnvironmentVariable("XDG_CONFIG_HOME") + "/zandorium\n")
+                     && about.contains(QFileInfo(SafetyCopies::folderPath()).path()),
+                 qPrintable(about));
+    }
+
     void exitQuits()
     {
         QVERIFY(QTest::qWaitForWindowActive(window.get()));

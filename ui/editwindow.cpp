@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "backup/memoryfile.h"
+#include "backup/safetycopies.h"
 #include "core/minicore.h"
 #include "midi/midiconnection.h"
 #include "protocol/commandsender.h"
@@ -21,6 +22,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QTimerEvent>
+#include <QUrl>
 
 #include <string>
 #include <tuple>
@@ -79,6 +81,18 @@ bool storeChange(std::atomic<int> MiniCore::*field, int value)
         return false;
     g_miniCore->*field = value;
     return true;
+}
+
+// The safety copies one click away in every backup and restore dialog.
+void offerSafetyCopies(QFileDialog& dialog)
+{
+    const QString folder = SafetyCopies::folder();
+    QList<QUrl> places = dialog.sidebarUrls();
+    // The dialog remembers its side bar from one time to the next.
+    if (folder.isEmpty() || places.contains(QUrl::fromLocalFile(folder)))
+        return;
+    places.append(QUrl::fromLocalFile(folder));
+    dialog.setSidebarUrls(places);
 }
 
 }  // namespace
@@ -532,13 +546,25 @@ void EditWindow::on_pushButtonWriteMem_clicked()
 
 void EditWindow::on_pushButtonRestore_clicked()
 {
-    const QString name = QFileDialog::getOpenFileName(nullptr, QStringLiteral("Select file"), QString(),
-                                                      QString::fromLatin1(MemoryFile::kFileFilter), nullptr,
-                                                      QFileDialog::DontUseNativeDialog);
-    if (name.isEmpty() || !g_miniCore)
-        return;
+    QFileDialog dialog(nullptr, QStringLiteral("Select file"), QString(), QString::fromLatin1(MemoryFile::kFileFilter));
+    dialog.setOptions(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    offerSafetyCopies(dialog);
+    if (dialog.exec() == QDialog::Accepted)
+        restoreFile(dialog.selectedFiles().value(0));
+}
+
+QString EditWindow::restoreFile(const QString& path)
+{
+    if (!isVisible())
+        return QStringLiteral("A restore runs in the editor: press Menu to open it, then restore.");
+    if (ui->groupBoxPleaseWait->isVisible())
+        return QStringLiteral("A backup or restore is under way: wait for its end, then restore.");
+    if (path.isEmpty() || !g_miniCore)
+        return {};
     showPleaseWait(QStringLiteral("Restore un progress ..."));
-    g_miniCore->restoreFromFile(name);
+    g_miniCore->restoreFromFile(path);
+    return {};
 }
 
 bool EditWindow::confirmReplace(const QString& path)
@@ -560,6 +586,7 @@ void EditWindow::on_pushButtonBackup_clicked()
     // file that will really be written.
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    offerSafetyCopies(dialog);
     backupFileName = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     if (backupFileName.isEmpty() || !g_miniCore)
         return;

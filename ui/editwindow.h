@@ -48,6 +48,9 @@ public:
     // keys are disabled, so neither operation can be started again either.
     void showPleaseWait(const QString& operation);
     void endPleaseWait();
+    // Restores the file at path as the Restore button does, checks and safety
+    // copy included. Why it cannot start now, or an empty string once it ran.
+    QString restoreFile(const QString& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -69,7 +69,7 @@ MainWindow::MainWindow(QWidget* parent)
     describeForAccessibility();
     addWindowActions(*this);
     setContextMenuPolicy(Qt::ActionsContextMenu);
-    ui->labelVersion->setText(QStringLiteral("Editor version: 1.0.2"));
+    ui->labelVersion->setText(QStringLiteral("Editor version: " ZANDORIUM_VERSION));
     displayBank("S", 0);
     displayNumber("B");
     displayName("Fernwick Zandorium");

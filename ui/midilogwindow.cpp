@@ -1,5 +1,6 @@
 #include "ui/midilogwindow.h"
 
+#include "app/usersettings.h"
 #include "ui/dialogtextok.h"
 #include "ui_midilogwindow.h"
 
@@ -11,7 +12,6 @@
 #include <QGuiApplication>
 #include <QSaveFile>
 #include <QScrollBar>
-#include <QSettings>
 
 namespace {
 
@@ -21,11 +21,6 @@ namespace {
 constexpr int kPollMs = 100;
 constexpr int kLinesPerPoll = 5000;
 const char* const kGeometryKey = "midiLog/geometry";
-
-QSettings settings()
-{
-    return QSettings(QStringLiteral("zandorium"), QStringLiteral("uploader"));
-}
 
 }  // namespace
 
@@ -37,7 +32,7 @@ MidiLogWindow::MidiLogWindow(QWidget* parent) : QWidget(parent, Qt::Window), ui(
     ui->plainTextEditLog->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     for (QCheckBox* const box : {ui->checkBoxSent, ui->checkBoxReceived, ui->checkBoxNotes, ui->checkBoxOther})
         connect(box, &QCheckBox::toggled, this, &MidiLogWindow::showAgain);
-    restoreGeometry(settings().value(QLatin1String(kGeometryKey)).toByteArray());
+    restoreGeometry(userSettings().value(QLatin1String(kGeometryKey)).toByteArray());
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &MidiLogWindow::takeNewLines);
 }
@@ -69,7 +64,7 @@ void MidiLogWindow::showEvent(QShowEvent* event)
 void MidiLogWindow::hideEvent(QHideEvent* event)
 {
     poll_.stop();
-    settings().setValue(QLatin1String(kGeometryKey), saveGeometry());
+    userSettings().setValue(QLatin1String(kGeometryKey), saveGeometry());
     QWidget::hideEvent(event);
 }
 

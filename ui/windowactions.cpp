@@ -1,15 +1,49 @@
 #include "ui/windowactions.h"
 
+#include "app/usersettings.h"
+#include "backup/safetycopies.h"
+#include "ui/backupswindow.h"
 #include "ui/midilogwindow.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeySequence>
+#include <QMessageBox>
 #include <QWidget>
+
+#include <functional>
+
+namespace {
+
+void addAction(QWidget& window, const QString& text, const QKeySequence& keys, const std::function<void()>& act)
+{
+    auto* const action = new QAction(text, &window);
+    action->setShortcut(keys);
+    QObject::connect(action, &QAction::triggered, act);
+    window.addAction(action);
+}
+
+void showAbout(QWidget& window)
+{
+    QMessageBox about(QMessageBox::Information, QStringLiteral("About Zandorium Uploader"),
+                      QStringLiteral("Zandorium Uploader %1\n\n"
+                                     "Free software under the GNU General Public License, version 3 or (at your "
+                                     "option) any later version.\n\n"
+                                     "Settings: %2\nData: %3 (the safety copies in its backups folder)")
+                          .arg(QStringLiteral(ZANDORIUM_VERSION),
+                               QDir::toNativeSeparators(QFileInfo(userSettings().fileName()).absolutePath()),
+                               QDir::toNativeSeparators(QFileInfo(SafetyCopies::folderPath()).path())),
+                      QMessageBox::Ok, &window);
+    about.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    about.exec();
+}
+
+}  // namespace
 
 void addWindowActions(QWidget& window)
 {
-    auto* const log = new QAction(QStringLiteral("MIDI Log"), &window);
-    log->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    QObject::connect(log, &QAction::triggered, [] { MidiLogWindow::open(); });
-    window.addAction(log);
+    addAction(window, QStringLiteral("MIDI Log"), QKeySequence(Qt::CTRL | Qt::Key_L), [] { MidiLogWindow::open(); });
+    addAction(window, QStringLiteral("Backups"), QKeySequence(Qt::CTRL | Qt::Key_B), [] { BackupsWindow::open(); });
+    addAction(window, QStringLiteral("About"), QKeySequence(), [&window] { showAbout(window); });
 }

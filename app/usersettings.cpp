@@ -1,0 +1,6 @@
+#include "app/usersettings.h"
+
+QSettings userSettings()
+{
+    return QSettings(QStringLiteral("zandorium"), QStringLiteral("uploader"));
+}
