@@ -21,7 +21,7 @@ std::FILE* stream()
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr char kSentPrefix[] = "--> S ";
-constexpr char kReceivedPrefix[] = "R ";
+using Trace::kReceivedPrefix;
 constexpr std::size_t kReceivedPrefixLength = sizeof kReceivedPrefix - 1;
 
 // "R ", two digits, a space and a line end.
@@ -50,6 +50,7 @@ public:
     {
         g_flushRequested.store(false, std::memory_order_release);
         std::fflush(stream());
+        TraceLog::takeQueued();
     }
 };
 
@@ -76,24 +77,8 @@ void requestFlush()
     } else {
         g_flushRequested.store(false, std::memory_order_release);
         std::fflush(stream());
+        TraceLog::takeQueued();
     }
-}
-
-// The log keeps the console's line whole, also when it was written in pieces.
-void keepForLog(const ReceiveLine& line, bool ends)
-{
-    thread_local QByteArray pieces;
-    if (!ends) {
-        pieces.append(line.text, static_cast<int>(line.used));
-        return;
-    }
-    const int length = static_cast<int>(line.used) - 1;  // without the line end
-    const bool whole = pieces.isEmpty();
-    const char* const start = whole ? line.text : pieces.append(line.text, length).constData();
-    const bool frame = std::strncmp(start, kReceivedPrefix, kReceivedPrefixLength) == 0;
-    TraceLog::append(frame ? TraceLog::Kind::Received : TraceLog::Kind::Other, start,
-                     static_cast<std::size_t>(whole ? length : pieces.size()));
-    pieces.clear();
 }
 
 void appendHexByte(char* out, unsigned char byte)
@@ -155,7 +140,7 @@ void receivedByte(unsigned char byte)
     if (!ends && line.used + kLongestByteText <= sizeof line.text)
         return;
     std::fwrite(line.text, 1, line.used, stream());
-    keepForLog(line, ends);
+    TraceLog::appendReceived(line.text, line.used);
     line.used = 0;
     if (ends)
         requestFlush();

@@ -12,6 +12,9 @@
 
 namespace Trace {
 
+// What starts the line of a received frame.
+inline constexpr char kReceivedPrefix[] = "R ";
+
 // Standard output unless redirected (tests read the trace back from a file).
 void setStream(std::FILE* stream);
 

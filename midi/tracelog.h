@@ -3,6 +3,11 @@
 // what it is. Lines come from the GUI thread (sent, notes, messages) and from
 // RtMidi's input thread (received); the window reads them on the GUI thread.
 // Kept whether the window is open or not, so it shows what went before.
+//
+// Under JACK the input thread is the server's realtime process cycle: a lock
+// shared with the GUI thread, or a memory allocation, can make it miss a
+// cycle, and what that cycle carried is lost. So that thread only copies its
+// text into a queue of fixed size, which the GUI thread empties.
 
 #include <QByteArray>
 #include <QVector>
@@ -25,11 +30,24 @@ constexpr int kCapacity = 100000;
 constexpr std::size_t kMaxBytes = 8 * 1024 * 1024;
 constexpr std::size_t kLineOverhead = 64;
 
+// What the queue holds for the GUI thread: seconds of a heavy flood.
+constexpr std::size_t kQueueBytes = 4 * 1024 * 1024;
+
+// Not from the input thread.
 void append(Kind kind, const char* text, std::size_t length);
 inline void append(Kind kind, const QByteArray& text)
 {
     append(kind, text.constData(), static_cast<std::size_t>(text.size()));
 }
+
+// The received text exactly as written to the console, whole lines or pieces
+// of one; lines starting with "R " are received frames, the rest other bytes.
+// Never waits and never allocates; text the queue has no room for is left to
+// the console, and the log says so where it is missing.
+void appendReceived(const char* text, std::size_t length);
+// Moves what the input thread queued into the log. Called by everything below,
+// and by the trace after each received frame.
+void takeQueued();
 
 // Up to `most` of the lines from the count `next` on (or from the oldest kept,
 // when those are gone), oldest first; `next` moves past them.

@@ -124,6 +124,26 @@ sleep 1
 shot "$(message_window)" message
 dismiss_message
 
+# A real restore of the backup, which leaves a safety copy of the unit's memory.
+restore_from_file() { click_at "$editor_window" 628 712; answer_file_dialog "Select file" "$PWD/$work/$1"; }
+restore_from_file memory.mem
+wait_for 90 has_message "The restore is done" || fail "the restore of the backup did not end as done"
+dismiss_message
+
+# The MIDI Log and the Backups window, from the front panel's shortcuts.
+window_shot() {
+    xdotool windowfocus --sync "$panel"
+    xdotool key "$2"
+    wait_for 10 has_window "^$1\$" || fail "$2 opened no $1 window"
+    sleep 1
+    shot "$(window_of "^$1\$")" "$3"
+    xdotool windowfocus --sync "$(window_of "^$1\$")"
+    xdotool key ctrl+w
+    wait_for 5 no_window "^$1\$" || fail "$1 did not close"
+}
+window_shot Backups ctrl+b backups
+window_shot "MIDI Log" ctrl+l midi-log
+
 # The editor's close control, then the front panel's Exit.
 close_editor "$editor_window"
 exit_front_panel "$panel" "$editor_pid"

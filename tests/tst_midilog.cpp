@@ -35,6 +35,11 @@ void sayOneOfEach()
     receive(hexBytes("90 40 7F F0 7E 10 07 02 0F 01 F7"));
 }
 
+QByteArray frameNumbered(int i)
+{
+    return hexBytes("F0 7E 10 07 02 05 00 00 F7").replace(6, 2, QByteArray(1, char(i >> 7)) + char(i & 0x7F));
+}
+
 QStringList shownLines(const MidiLogWindow& window)
 {
     const QString text = window.shownText();
@@ -104,6 +109,30 @@ private slots:
         QCOMPARE(shownLines(window).size(), TraceLog::kCapacity);
     }
 
+    // More than the queue holds before the GUI thread takes any: the log keeps
+    // what fitted, says how many lines it lacks, and goes on with whole lines.
+    void fallsBehind()
+    {
+        TraceCapture trace;
+        receive(frameNumbered(0));
+        const int frames = int(TraceLog::kQueueBytes) / (trace.text().size()) + 2000;
+        for (int i = 1; i < frames; ++i)
+            receive(frameNumbered(i % 16384));
+        TraceLog::takeQueued();
+        receive(frameNumbered(1));
+        QStringList kept;
+        for (const TraceLog::Line& line : TraceLog::kept())
+            kept.append(QString::fromUtf8(line.text));
+        const QStringList console = trace.lines();
+        const int before = kept.size() - 2, leftOut = kept.value(before).section(' ', 5, 5).toInt();
+        QVERIFY(before > 0 && leftOut > 0);
+        // The oldest may have gone to the log's own limits.
+        QCOMPARE(kept.mid(0, before), console.mid(frames - leftOut - before, before));
+        QCOMPARE(kept.mid(before), (QStringList{QString("# The log fell behind: %1 received lines are on the console only")
+                                                    .arg(leftOut),
+                                                console.last()}));
+    }
+
     // The input thread floods; the window follows in order, and the GUI
     // thread never stops answering for a second.
     void floodWithTheWindowOpen()
@@ -114,7 +143,7 @@ private slots:
         std::atomic<bool> done{false};
         std::thread input([&] {
             for (int i = 0; i < kFrames; ++i)
-                receive(hexBytes("F0 7E 10 07 02 05 00 00 F7").replace(6, 2, QByteArray{char(i >> 7), char(i & 0x7F)}));
+                receive(frameNumbered(i));
             done = true;
         });
         QElapsedTimer sinceLast;

@@ -5,6 +5,7 @@
 #include "backup/backuplist.h"
 #include "backup/safetycopies.h"
 #include "ui/dialogtextok.h"
+#include "ui/windowactions.h"
 #include "ui/editwindow.h"
 #include "ui_backupswindow.h"
 
@@ -34,6 +35,7 @@ QString shown(const QString& path)
 BackupsWindow::BackupsWindow(QWidget* parent) : QWidget(parent, Qt::Window), ui(new Ui::BackupsWindow)
 {
     ui->setupUi(this);
+    addCloseAction(*this);
     ui->labelFolder->setText(QStringLiteral("Safety copies, taken before every restore, are kept in %1")
                                  .arg(shown(SafetyCopies::folderPath())));
     ui->treeWidgetBackups->header()->setSectionResizeMode(QHeaderView::ResizeToContents);

@@ -2,6 +2,7 @@
 
 #include "app/usersettings.h"
 #include "ui/dialogtextok.h"
+#include "ui/windowactions.h"
 #include "ui_midilogwindow.h"
 
 #include <QCheckBox>
@@ -27,6 +28,7 @@ const char* const kGeometryKey = "midiLog/geometry";
 MidiLogWindow::MidiLogWindow(QWidget* parent) : QWidget(parent, Qt::Window), ui(new Ui::MidiLogWindow)
 {
     ui->setupUi(this);
+    addCloseAction(*this);
     ui->plainTextEditLog->setMaximumBlockCount(TraceLog::kCapacity);
     ui->plainTextEditLog->setAccessibleName(QStringLiteral("MIDI log"));
     ui->plainTextEditLog->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

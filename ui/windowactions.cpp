@@ -47,3 +47,8 @@ void addWindowActions(QWidget& window)
     addAction(window, QStringLiteral("Backups"), QKeySequence(Qt::CTRL | Qt::Key_B), [] { BackupsWindow::open(); });
     addAction(window, QStringLiteral("About"), QKeySequence(), [&window] { showAbout(window); });
 }
+
+void addCloseAction(QWidget& window)
+{
+    addAction(window, QStringLiteral("Close"), QKeySequence::Close, [&window] { window.close(); });
+}

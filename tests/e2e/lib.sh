@@ -248,7 +248,8 @@ restore_from() { click_at "$edit" 628 712; answer_file_dialog "Select file" "$wo
 memory_dialog() {
     local id
     for id in $(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null); do
-        if xdotool getwindowgeometry "$id" | grep -q "Geometry: $((976 * E2E_SCALE))x$((320 * E2E_SCALE))"; then echo "$id"; return; fi
+        # A window may close between the search and the look.
+        if xdotool getwindowgeometry "$id" 2>/dev/null | grep -q "Geometry: $((976 * E2E_SCALE))x$((320 * E2E_SCALE))"; then echo "$id"; return; fi
     done
 }
 has_memory_dialog() { [ -n "$(memory_dialog)" ]; }

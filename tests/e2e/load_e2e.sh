@@ -20,10 +20,12 @@ stays_flat() {
     [ -z "${ASAN_OPTIONS:-}" ] || return 0
     [ $(($2 - $1)) -le 4096 ] || fail "memory grew from $1 to $2 KiB"
 }
-# flood <seconds>: one flood, waited for; sets last_marker.
+# flood <seconds> [command...]: one flood, the command run while it goes, then
+# waited for; sets last_marker.
 flood() {
     local before=$(count_of "$work/sim.err" "flood done")
     sim_command flood "$1" $FLOOD_BYTES_PER_MS
+    [ $# -lt 2 ] || "${@:2}"
     wait_for $(($1 + 20)) at_least $((before + 1)) "$work/sim.err" "flood done" || fail "the flood did not end"
     last_marker=$(sed -n 's/^flood done: .*last marker \([0-9]*\)$/\1/p' "$work/sim.err" | tail -n 1)
     # The ALSA sequencer may still drop what comes while the editor drains it:
@@ -85,6 +87,50 @@ err_lines=$(wc -l <"$work/editor.err")
 stays_flat "$rss_before" "$rss_after"
 echo "   $(grep '^flood done' "$work/sim.err" | tail -n 1 | cut -d: -f2); $count of $sent markers, in order;" \
      "resident $rss_before -> $rss_after KiB; $err_lines lines on standard error"
+press_loop_key 1
+
+echo "== The same flood with the MIDI Log open: the panel answers throughout"
+xdotool windowfocus --sync "$panel"
+xdotool key ctrl+l
+wait_for 5 has_window '^MIDI Log$' || fail "Ctrl+L opened no MIDI Log"
+# In a corner of the screen, clear of the keys and controls clicked here.
+xdotool windowmove "$(window_of '^MIDI Log$')" 700 650
+more_sent() { [ "$(sent_count 01 00)" -gt "$1" ]; }
+# The flood may open the modal memory dialog, which takes the click instead.
+sent_or_blocked() { more_sent "$1" || has_memory_dialog; }
+# Key 1 clicked every half second of the flood; slowest: the longest wait for a
+# press to be seen sent, at most a check (a tenth of a second or so) late.
+probe_panel() {
+    local until=$((SECONDS + $1)) took before click start
+    slowest=0 probes=0 blocked=0
+    while [ $SECONDS -lt $until ]; do
+        before=$(sent_count 01 00) start=$(now_ms)
+        xdotool mousemove --window "$panel" "${key_x[0]}" "${key_y[0]}" click 1 &
+        click=$!
+        wait_for 10 sent_or_blocked "$before" || fail "a key press in the flood was not sent within 10 s"
+        took=$(($(now_ms) - start))
+        wait $click
+        if more_sent "$before"; then
+            probes=$((probes + 1)) slowest=$((took > slowest ? took : slowest))
+        else
+            blocked=$((blocked + 1))
+            sim_command close 0
+            wait_for 5 no_memory_dialog || fail "the memory dialog the flood opened did not close"
+        fi
+        sleep 0.5
+    done
+}
+rss_before=$(rss_kb "$editor_pid")
+flood 10 probe_panel 10
+kill -0 "$editor_pid" 2>/dev/null || fail "the editor died in the flood"
+# Not flat: the window fills towards its 100,000 lines.
+echo "   $probes key presses sent, the slowest after $slowest ms ($blocked taken by a memory dialog);" \
+     "resident $rss_before -> $(rss_kb "$editor_pid") KiB"
+xdotool windowfocus --sync "$(window_of '^MIDI Log$')"
+xdotool key ctrl+w
+wait_for 5 no_window '^MIDI Log$' || fail "Ctrl+W did not close the MIDI Log"
+# Whatever the dialogs took, every press sent arrives, and so does its release.
+presses=$(sent_count 01 00)
 press_loop_key 1
 
 echo "== A long session: key presses and parameter changes"

@@ -188,5 +188,37 @@ done
 is_bright "$work/ok-write.png" || fail "no OK button in write mode"
 is_bright "$work/ok-select.png" && fail "an OK button in select mode"
 
+echo "== Ctrl+L, Ctrl+B and the right-click menu open the MIDI Log, Backups and About; the log holds the start-up request"
+opens() {  # opens <title> <command...>: the command opens the window, which Ctrl+W closes
+    "${@:2}"
+    wait_for 5 has_window "^$1\$" || fail "${*:2} opened no $1 window"
+    [ "$1" != "MIDI Log" ] || log_holds "$startup"
+    xdotool windowfocus --sync "$(window_of "^$1\$")"
+    xdotool key ctrl+w
+    wait_for 5 no_window "^$1\$" || fail "Ctrl+W did not close $1"
+}
+log_holds() {
+    xdotool mousemove --window "$(window_of '^MIDI Log$')" $(point 300 200) click 1 key ctrl+a ctrl+c
+    wait_for 5 bash -c 'xclip -o -selection clipboard 2>/dev/null | grep -q -x -F -e "--> S $1"' _ "$1" \
+        || fail "the MIDI Log does not show --> S $1"
+}
+panel_keys() { xdotool windowfocus --sync "$panel"; xdotool key "$@"; }
+# The menu's nth item, from a right-click on the panel's version text.
+menu_item() {
+    xdotool mousemove --window "$panel" $(point 1100 38) click 3
+    sleep 0.5
+    for ((n = 0; n < $1; ++n)); do xdotool key Down; done
+    xdotool key Return
+}
+opens "MIDI Log" panel_keys ctrl+l
+opens Backups panel_keys ctrl+b
+opens "MIDI Log" menu_item 1
+opens Backups menu_item 2
+menu_item 3
+wait_for 5 has_window '^About Zandorium Uploader$' || fail "the menu's About opened nothing"
+xdotool windowfocus --sync "$(window_of '^About Zandorium Uploader$')"
+xdotool key Return
+wait_for 5 no_window '^About Zandorium Uploader$' || fail "About did not close"
+
 exit_front_panel "$panel" "$editor_pid"
 echo "PASS"
