@@ -57,9 +57,9 @@ QString newPath()
     return path;
 }
 
-void prune(const QString& justMade)
+void prune(const QString& justMade, const QString& restoring)
 {
-    QStringList spared{QFileInfo(justMade).absoluteFilePath()};
+    QStringList spared{QFileInfo(justMade).absoluteFilePath(), QFileInfo(restoring).absoluteFilePath()};
     const QString before = exchangeLastCopy(justMade);
     if (!before.isEmpty())
         spared.append(QFileInfo(before).absoluteFilePath());

@@ -19,8 +19,9 @@ QStringList nameFilters();
 QString newPath();
 // Removes all but the most recent kKept copies, by when they were written
 // (a clock set back makes names lie). Never the one just made nor the one the
-// restore before made, whatever their dates; a copy dated ahead of now (the
-// clock was wrong then) counts as older than any written since.
-void prune(const QString& justMade);
+// restore before made, whatever their dates, nor the one being restored (an
+// old copy chosen to undo with); a copy dated ahead of now (the clock was
+// wrong then) counts as older than any written since.
+void prune(const QString& justMade, const QString& restoring);
 
 }  // namespace SafetyCopies

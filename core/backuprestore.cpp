@@ -268,7 +268,7 @@ bool MiniCore::makeSafetyCopy()
                                             "Nothing of the file was sent. Restore it again once the device is back."));
     if (problem.isEmpty()) {
         safety_.path = copyPath;
-        SafetyCopies::prune(copyPath);
+        SafetyCopies::prune(copyPath, restorePath);
         emit BackupList::Notifier::instance().changed();
         Trace::note(QStringLiteral("Safety copy of the device's memory: %1").arg(shownPath(copyPath)));
         editWindow->widgets().labelPleaseWait->setText(QStringLiteral("Restore un progress ..."));

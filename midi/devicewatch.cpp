@@ -2,6 +2,7 @@
 
 #include "midi/midiconnection.h"
 #include "midi/portmatching.h"
+#include "midi/trace.h"
 
 #include <RtMidi.h>
 
@@ -51,7 +52,8 @@ void DeviceWatch::start()
         connected_ = identityOf(now);
         noteNamesakes(now);
     } catch (const RtMidiError& error) {
-        std::fprintf(stderr, "The device's ports cannot be watched: if it goes, nothing says so. %s\n", error.what());
+        Trace::errorLine(QStringLiteral("The device's ports cannot be watched: if it goes, nothing says so. ")
+                         + QString::fromUtf8(error.what()));
         return;
     }
     timer_.start();
@@ -109,7 +111,7 @@ void DeviceWatch::sayOnce(const QString& line)
     if (line == lastSaid_)
         return;
     lastSaid_ = line;
-    std::fprintf(stderr, "%s\n", qPrintable(line));
+    Trace::errorLine(line);
 }
 
 void DeviceWatch::check()
@@ -133,7 +135,7 @@ void DeviceWatch::check()
         lost_ = true;
         lastSaid_.clear();
         g_midiConnection.closePorts();
-        std::fprintf(stderr, "The device's ports have gone: %s\n", qPrintable(g_midiConnection.selectedPortName));
+        Trace::errorLine(QStringLiteral("The device's ports have gone: ") + g_midiConnection.selectedPortName);
         emit lost(PortMatching::stableName(g_midiConnection.selectedPortName, g_midiConnection.naming()));
         // Gone and back between two checks: opened again at once.
     }
@@ -147,7 +149,7 @@ void DeviceWatch::check()
         connected_.clear();  // seen as gone at the next check
     }
     lost_ = false;
-    std::fprintf(stderr, "The device is back: %s\n", qPrintable(g_midiConnection.selectedPortName));
+    Trace::errorLine(QStringLiteral("The device is back: ") + g_midiConnection.selectedPortName);
     emit found();
 }
 

@@ -201,7 +201,7 @@ void MidiConnection::closePorts()
         if (g_midiOut && g_midiOut->isPortOpen())
             g_midiOut->closePort();
     } catch (const RtMidiError& error) {
-        std::fprintf(stderr, "Closing the MIDI ports: %s\n", error.what());
+        Trace::errorLine(QStringLiteral("Closing the MIDI ports: ") + QString::fromUtf8(error.what()));
     }
 }
 
@@ -245,20 +245,20 @@ int MidiConnection::send(const unsigned char* frame, std::size_t capacity)
         return 0;
     const unsigned char* const end = std::find(frame, frame + capacity, Protocol::kSysExEnd);
     if (end == frame + capacity) {
-        std::fprintf(stderr, "Not sent: a frame without its closing F7\n");
+        Trace::errorLine(QStringLiteral("Not sent: a frame without its closing F7"));
         return 0;
     }
     const auto length = static_cast<std::size_t>(end - frame) + 1;
     Trace::sentFrame(frame, length);
     if (const char* const reason = dropReason(frame, length)) {
-        std::fprintf(stderr, "Not sent: %s\n", reason);
+        Trace::errorLine(QStringLiteral("Not sent: ") + QLatin1String(reason));
         return static_cast<int>(length);
     }
     std::vector<unsigned char> message(frame, frame + length);
     try {
         g_midiOut->sendMessage(&message);
     } catch (const RtMidiError& error) {
-        std::fprintf(stderr, "MIDI output error: %s\n", error.what());
+        Trace::errorLine(QStringLiteral("MIDI output error: ") + QString::fromUtf8(error.what()));
     }
     return static_cast<int>(length);
 }

@@ -121,6 +121,13 @@ void note(const QString& text)
     std::fflush(out);
 }
 
+void errorLine(const QString& text)
+{
+    const QByteArray line = text.toUtf8();
+    TraceLog::append(TraceLog::Kind::Message, line);
+    std::fprintf(stderr, "%s\n", line.constData());
+}
+
 void receivedByte(unsigned char byte)
 {
     // Fixed storage, one line per frame written in one call: this runs on the

@@ -28,6 +28,10 @@ void sentFrame(const unsigned char* frame, std::size_t length);
 // its other work together.
 void receivedByte(unsigned char byte);
 
+// A line on standard error, for what went wrong with the MIDI ports or a
+// frame ("Not sent: …"); the log keeps it among the frames. GUI thread.
+void errorLine(const QString& text);
+
 // A line of the program's own among the frames, "# " and the text, for what
 // the trace alone would not tell (where a safety copy went). GUI thread.
 void note(const QString& text);

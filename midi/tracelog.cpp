@@ -62,7 +62,9 @@ void keep(Store& kept, TraceLog::Kind kind, QByteArray text)
 
 void keepReceived(Store& kept, const QByteArray& line)
 {
-    const bool frame = line.startsWith(Trace::kReceivedPrefix);
+    // Bytes from between frames lead the line of the frame that follows them.
+    static const QByteArray frameStart = QByteArray(Trace::kReceivedPrefix) + "F0";
+    const bool frame = line.contains(frameStart);
     keep(kept, frame ? TraceLog::Kind::Received : TraceLog::Kind::Other, line);
 }
 

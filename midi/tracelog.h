@@ -41,7 +41,7 @@ inline void append(Kind kind, const QByteArray& text)
 }
 
 // The received text exactly as written to the console, whole lines or pieces
-// of one; lines starting with "R " are received frames, the rest other bytes.
+// of one; lines holding "R F0" are received frames, the rest other bytes.
 // Never waits and never allocates; text the queue has no room for is left to
 // the console, and the log says so where it is missing.
 void appendReceived(const char* text, std::size_t length);

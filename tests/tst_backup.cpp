@@ -369,7 +369,8 @@ private slots:
     }
 
     // A clock once a year ahead: the copies it dated rank behind today's, and
-    // neither a restore's copy nor the one before it is the one removed.
+    // neither a restore's copy, nor the one before it, nor the copy being
+    // restored is one removed.
     void safetyCopiesAfterTheClockWasAhead()
     {
         QVERIFY(QDir(SafetyCopies::folderPath()).removeRecursively());
@@ -381,11 +382,12 @@ private slots:
             QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write("ahead") == 5 && copy.flush());
             QVERIFY(copy.setFileTime(dated, QFileDevice::FileModificationTime));
         }
-        QStringList made;
+        // The oldest of them is the one being restored, to undo with.
+        QStringList made{folder.filePath(ahead.toString("'before-restore-'yyyy-MM-dd'_'HH-mm-ss'.mem'"))};
         for (int restore = 0; restore < 2; ++restore) {
             made.append(SafetyCopies::newPath());
             QVERIFY(writeFile(made.last(), "now"));
-            SafetyCopies::prune(made.last());
+            SafetyCopies::prune(made.last(), made.first());
         }
         const QStringList kept = folder.entryList({"before-restore-*.mem"}, QDir::Files);
         QCOMPARE(kept.size(), SafetyCopies::kKept);
@@ -437,9 +439,11 @@ private slots:
         QVERIFY(!remove->isEnabled() && user->question.isEmpty());
         for (const bool yes : {false, true}) {
             user->yes = yes;
+            user->question.clear();
             chooseInBackupsWindow(copy, "pushButtonDelete");
-            QVERIFY(user->question.startsWith("Delete the safety copy\n") && user->noByDefault);
-            QCOMPARE(QFile::exists(copy), !yes);
+            QTRY_VERIFY(user->question.startsWith("Delete the safety copy\n"));
+            QVERIFY(user->noByDefault);
+            QTRY_COMPARE(QFile::exists(copy), !yes);
             QCOMPARE(listed(copy) != nullptr, !yes);
         }
     }

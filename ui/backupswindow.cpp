@@ -21,6 +21,7 @@
 namespace {
 
 const char* const kGeometryKey = "backupsWindow/geometry";
+const char* const kPasses = "Passes";
 enum Column { kDate, kFile, kSize, kBlocks, kDataVersion, kCheck };
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kSafetyCopyRole = Qt::UserRole + 1;
@@ -97,7 +98,7 @@ void BackupsWindow::refresh()
         item->setText(kSize, locale.formattedDataSize(entry.size));
         item->setText(kBlocks, entry.blocks ? QString::number(entry.blocks) : QString());
         item->setText(kDataVersion, entry.dataVersion);
-        item->setText(kCheck, entry.problem.isEmpty() ? QStringLiteral("Passes") : entry.problem);
+        item->setText(kCheck, entry.problem.isEmpty() ? QLatin1String(kPasses) : entry.problem);
         item->setToolTip(kFile, shown(entry.path));
         item->setToolTip(kCheck, item->text(kCheck));
         item->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
@@ -134,35 +135,51 @@ bool BackupsWindow::ask(const QString& title, const QString& text)
 
 void BackupsWindow::on_pushButtonRestore_clicked()
 {
+    const QTreeWidgetItem* const item = ui->treeWidgetBackups->currentItem();
     const QString path = selectedPath();
     if (path.isEmpty() || !g_editWindow)
         return;
-    if (!ask(QStringLiteral("Restore"),
-             QStringLiteral("Restore\n%1\nto the device? Every memory of the device will be replaced "
-                            "(a safety copy of it is taken first).")
-                 .arg(shown(path))))
-        return;
-    const QString notNow = g_editWindow->restoreFile(path);
-    if (!notNow.isEmpty())
+    if (const QString notNow = g_editWindow->whyNoRestore(); !notNow.isEmpty()) {
         DialogTextOk::showMessage(notNow);
+        return;
+    }
+    // A file the check refuses goes the same way, to be refused with its reason; nothing to ask.
+    const bool passes = item->text(kCheck) == QLatin1String(kPasses);
+    if (passes && !ask(QStringLiteral("Restore"),
+                       QStringLiteral("Restore\n%1\nto the device? Every memory of the device will be replaced "
+                                      "(a safety copy of it is taken first).")
+                           .arg(shown(path))))
+        return;
+    g_editWindow->restoreFile(path);
 }
 
 void BackupsWindow::on_pushButtonShowInFolder_clicked()
 {
     const QString path = selectedPath();
-    if (!path.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!path.isEmpty() && !QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        DialogTextOk::showMessage(
+            QStringLiteral("No file manager could be started to show\n%1").arg(shown(folder)));
 }
 
 void BackupsWindow::on_pushButtonDelete_clicked()
 {
     const QString path = selectedPath();
-    if (path.isEmpty() || !ask(QStringLiteral("Delete"),
-                               QStringLiteral("Delete the safety copy\n%1?\n\nIt cannot be got back.").arg(shown(path))))
+    if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.remove())
-        DialogTextOk::showMessage(
-            QStringLiteral("The safety copy could not be deleted:\n%1\n%2").arg(shown(path), file.errorString()));
-    refresh();
+    // Asked without a loop of its own: a restore going on meanwhile is not held up.
+    auto* const question = new QMessageBox(QMessageBox::Question, QStringLiteral("Delete"),
+                                           QStringLiteral("Delete the safety copy\n%1?\n\nIt cannot be got back.")
+                                               .arg(shown(path)),
+                                           QMessageBox::Yes | QMessageBox::No, this);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    question->setDefaultButton(QMessageBox::No);
+    connect(question, &QMessageBox::finished, this, [this, path](int answer) {
+        QFile file(path);
+        if (answer == QMessageBox::Yes && !file.remove())
+            DialogTextOk::showMessage(
+                QStringLiteral("The safety copy could not be deleted:\n%1\n%2").arg(shown(path), file.errorString()));
+        refresh();
+    });
+    question->open();
 }

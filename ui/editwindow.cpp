@@ -554,17 +554,21 @@ void EditWindow::on_pushButtonRestore_clicked()
         restoreFile(dialog.selectedFiles().value(0));
 }
 
-QString EditWindow::restoreFile(const QString& path)
+QString EditWindow::whyNoRestore() const
 {
     if (!isVisible())
         return QStringLiteral("A restore runs in the editor: press Menu to open it, then restore.");
     if (ui->groupBoxPleaseWait->isVisible())
         return QStringLiteral("A backup or restore is under way: wait for its end, then restore.");
-    if (path.isEmpty() || !g_miniCore)
-        return {};
+    return {};
+}
+
+void EditWindow::restoreFile(const QString& path)
+{
+    if (path.isEmpty() || !g_miniCore || !whyNoRestore().isEmpty())
+        return;
     showPleaseWait(QStringLiteral("Restore un progress ..."));
     g_miniCore->restoreFromFile(path);
-    return {};
 }
 
 bool EditWindow::confirmReplace(const QString& path)

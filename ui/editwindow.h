@@ -48,9 +48,12 @@ public:
     // keys are disabled, so neither operation can be started again either.
     void showPleaseWait(const QString& operation);
     void endPleaseWait();
+    // Why a restore cannot start now (the editor closed, an operation under
+    // way), or an empty string.
+    QString whyNoRestore() const;
     // Restores the file at path as the Restore button does, checks and safety
-    // copy included. Why it cannot start now, or an empty string once it ran.
-    QString restoreFile(const QString& path);
+    // copy included, when it can start.
+    void restoreFile(const QString& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -68,7 +68,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     describeForAccessibility();
     addWindowActions(*this);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, &MainWindow::showMenu);
     ui->labelVersion->setText(QStringLiteral("Editor version: " ZANDORIUM_VERSION));
     displayBank("S", 0);
     displayNumber("B");
@@ -250,6 +251,23 @@ void MainWindow::letGoKey(int keyIndex, HeldBy by)
         --holders.keys;
     if (wasHeld && !holders.mouse && holders.keys == 0)
         CommandSender::sendKeyRelease(keyIndex);
+}
+
+void MainWindow::letGoAllKeys()
+{
+    keyboard.releaseAll();
+    for (int key = 0; key < Protocol::kKeyCount; ++key) {
+        if (!keyHolders[key].mouse)
+            continue;
+        keyButtons[key]->setDown(false);
+        letGoKey(key, HeldBy::Mouse);
+    }
+}
+
+void MainWindow::showMenu(const QPoint& position)
+{
+    letGoAllKeys();
+    showWindowMenu(*this, mapToGlobal(position));
 }
 
 void MainWindow::on_pushButton_clicked()

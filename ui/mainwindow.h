@@ -105,6 +105,9 @@ private:
     };
     void holdKey(int keyIndex, HeldBy by);
     void letGoKey(int keyIndex, HeldBy by);
+    // Before a popup takes the mouse and the keyboard, whose releases it would swallow.
+    void letGoAllKeys();
+    void showMenu(const QPoint& position);
 
     std::unique_ptr<Ui::MainWindow> ui;
     QIcon iconLoopOn;

@@ -1,6 +1,7 @@
 #include "ui/midilogwindow.h"
 
 #include "app/usersettings.h"
+#include "midi/trace.h"
 #include "ui/dialogtextok.h"
 #include "ui/windowactions.h"
 #include "ui_midilogwindow.h"
@@ -89,12 +90,20 @@ bool MidiLogWindow::shows(TraceLog::Kind kind) const
 void MidiLogWindow::showLines(const QVector<TraceLog::Line>& lines)
 {
     QByteArray text;
-    for (const TraceLog::Line& line : lines) {
-        if (!shows(line.kind))
-            continue;
+    const auto show = [this, &text](TraceLog::Kind kind, const QByteArray& part) {
+        if (!shows(kind) || part.isEmpty())
+            return;
         if (!text.isEmpty())
             text += '\n';
-        text += line.text;
+        text += part;
+    };
+    static const QByteArray frameStart = QByteArray(Trace::kReceivedPrefix) + "F0";
+    for (const TraceLog::Line& line : lines) {
+        // Bytes from between frames lead the line of the next frame on the
+        // console; here they are shown, and filtered, apart from it.
+        const int frameAt = line.kind == TraceLog::Kind::Received ? line.text.indexOf(frameStart) : 0;
+        show(TraceLog::Kind::Other, line.text.left(frameAt).trimmed());
+        show(line.kind, line.text.mid(frameAt));
     }
     if (text.isEmpty())
         return;
@@ -128,13 +137,19 @@ void MidiLogWindow::on_pushButtonCopy_clicked()
 
 void MidiLogWindow::on_pushButtonSave_clicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save the MIDI log"),
-                                                      QDir::homePath() + QStringLiteral("/midi-log.txt"),
-                                                      QStringLiteral("Text files (*.txt);;All files (*)"));
-    QString error;
-    if (!path.isEmpty() && !saveTo(path, error))
-        DialogTextOk::showMessage(
-            QStringLiteral("The log could not be saved to\n%1\n%2").arg(QDir::toNativeSeparators(path), error));
+    // Not run in a loop of its own: a restore going on meanwhile would wait for it.
+    auto* const dialog = new QFileDialog(this, QStringLiteral("Save the MIDI log"),
+                                         QDir::homePath() + QStringLiteral("/midi-log.txt"),
+                                         QStringLiteral("Text files (*.txt);;All files (*)"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    connect(dialog, &QFileDialog::fileSelected, this, [](const QString& path) {
+        QString error;
+        if (!saveTo(path, error))
+            DialogTextOk::showMessage(
+                QStringLiteral("The log could not be saved to\n%1\n%2").arg(QDir::toNativeSeparators(path), error));
+    });
+    dialog->open();
 }
 
 bool MidiLogWindow::saveTo(const QString& path, QString& error)

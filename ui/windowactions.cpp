@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeySequence>
+#include <QMenu>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -24,9 +25,11 @@ void addAction(QWidget& window, const QString& text, const QKeySequence& keys, c
     window.addAction(action);
 }
 
-void showAbout(QWidget& window)
+// Without a parent, out of the front panel's style; not modal, so that a
+// restore is not held up while it shows.
+void showAbout()
 {
-    QMessageBox about(QMessageBox::Information, QStringLiteral("About Zandorium Uploader"),
+    auto* const about = new QMessageBox(QMessageBox::Information, QStringLiteral("About Zandorium Uploader"),
                       QStringLiteral("Zandorium Uploader %1\n\n"
                                      "Free software under the GNU General Public License, version 3 or (at your "
                                      "option) any later version.\n\n"
@@ -34,9 +37,10 @@ void showAbout(QWidget& window)
                           .arg(QStringLiteral(ZANDORIUM_VERSION),
                                QDir::toNativeSeparators(QFileInfo(userSettings().fileName()).absolutePath()),
                                QDir::toNativeSeparators(QFileInfo(SafetyCopies::folderPath()).path())),
-                      QMessageBox::Ok, &window);
-    about.setTextInteractionFlags(Qt::TextSelectableByMouse);
-    about.exec();
+                      QMessageBox::Ok);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    about->show();
 }
 
 }  // namespace
@@ -45,10 +49,18 @@ void addWindowActions(QWidget& window)
 {
     addAction(window, QStringLiteral("MIDI Log"), QKeySequence(Qt::CTRL | Qt::Key_L), [] { MidiLogWindow::open(); });
     addAction(window, QStringLiteral("Backups"), QKeySequence(Qt::CTRL | Qt::Key_B), [] { BackupsWindow::open(); });
-    addAction(window, QStringLiteral("About"), QKeySequence(), [&window] { showAbout(window); });
+    addAction(window, QStringLiteral("About"), QKeySequence(), [] { showAbout(); });
 }
 
 void addCloseAction(QWidget& window)
 {
     addAction(window, QStringLiteral("Close"), QKeySequence::Close, [&window] { window.close(); });
+}
+
+void showWindowMenu(QWidget& window, const QPoint& position)
+{
+    auto* const menu = new QMenu;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addActions(window.actions());
+    menu->popup(position);
 }
