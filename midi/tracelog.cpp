@@ -62,9 +62,7 @@ void keep(Store& kept, TraceLog::Kind kind, QByteArray text)
 
 void keepReceived(Store& kept, const QByteArray& line)
 {
-    // Bytes from between frames lead the line of the frame that follows them.
-    static const QByteArray frameStart = QByteArray(Trace::kReceivedPrefix) + "F0";
-    const bool frame = line.contains(frameStart);
+    const bool frame = TraceLog::frameStart(line) >= 0;
     keep(kept, frame ? TraceLog::Kind::Received : TraceLog::Kind::Other, line);
 }
 
@@ -120,6 +118,12 @@ void put(Queue& q, std::uint64_t at, const char* text, std::size_t length)
 }  // namespace
 
 namespace TraceLog {
+
+int frameStart(const QByteArray& line)
+{
+    static const QByteArray start = QByteArray(Trace::kReceivedPrefix) + "F0";
+    return line.indexOf(start);
+}
 
 void appendReceived(const char* text, std::size_t length)
 {

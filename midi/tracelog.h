@@ -45,6 +45,9 @@ inline void append(Kind kind, const QByteArray& text)
 // Never waits and never allocates; text the queue has no room for is left to
 // the console, and the log says so where it is missing.
 void appendReceived(const char* text, std::size_t length);
+// Where the received frame in a console line starts ("R F0"), or -1: bytes
+// from between frames lead the line of the frame that follows them.
+int frameStart(const QByteArray& line);
 // Moves what the input thread queued into the log. Called by everything below,
 // and by the trace after each received frame.
 void takeQueued();

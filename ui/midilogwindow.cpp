@@ -1,7 +1,6 @@
 #include "ui/midilogwindow.h"
 
 #include "app/usersettings.h"
-#include "midi/trace.h"
 #include "ui/dialogtextok.h"
 #include "ui/windowactions.h"
 #include "ui_midilogwindow.h"
@@ -97,11 +96,10 @@ void MidiLogWindow::showLines(const QVector<TraceLog::Line>& lines)
             text += '\n';
         text += part;
     };
-    static const QByteArray frameStart = QByteArray(Trace::kReceivedPrefix) + "F0";
     for (const TraceLog::Line& line : lines) {
         // Bytes from between frames lead the line of the next frame on the
         // console; here they are shown, and filtered, apart from it.
-        const int frameAt = line.kind == TraceLog::Kind::Received ? line.text.indexOf(frameStart) : 0;
+        const int frameAt = line.kind == TraceLog::Kind::Received ? TraceLog::frameStart(line.text) : 0;
         show(TraceLog::Kind::Other, line.text.left(frameAt).trimmed());
         show(line.kind, line.text.mid(frameAt));
     }
